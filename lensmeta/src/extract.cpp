@@ -1,0 +1,151 @@
+// The library's exported functions: find the calibration text in a file and
+// decode it. No failure leaves the library: every one ends in an empty text
+// or serial, reported as false by the decoding functions.
+#include <sys/stat.h>
+
+#include <cctype>
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/dict.h>
+}
+
+#include "calib_text.h"
+#include "exif_reader.h"
+#include "lensmeta/lensmeta.h"
+
+namespace lensmeta {
+namespace {
+
+// The last three characters of the path, lower-cased; empty when shorter.
+std::string extensionOf(const std::string& path) {
+    if (path.size() < 3)
+        return {};
+    std::string ext = path.substr(path.size() - 3);
+    for (char& c : ext)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
+}
+
+struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+
+// Reads a whole JPEG and decodes its EXIF block into record. Prints one line
+// on standard output and returns false when the file cannot be opened, read
+// or decoded.
+bool readExif(const std::string& path, ExifRecord& record) {
+    std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    struct stat st;
+    if (!file || fstat(fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode)) {
+        std::printf("Can't open file.\n");
+        return false;
+    }
+    std::vector<uint8_t> bytes;
+    try {
+        bytes.resize(size_t(st.st_size));
+    } catch (const std::bad_alloc&) {
+        std::printf("Can't read file.\n");
+        return false;
+    }
+    if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
+        std::printf("Can't read file.\n");
+        return false;
+    }
+    file.reset();
+    int code = record.parse(bytes.data(), bytes.size());
+    if (code != kExifOk) {
+        std::printf("Error parsing EXIF: code %d\n", code);
+        return false;
+    }
+    return true;
+}
+
+// Container metadata value of key (letter case ignored), or null.
+const char* metadataValue(AVFormatContext* ctx, const char* key) {
+    AVDictionaryEntry* entry = av_dict_get(ctx->metadata, key, nullptr, 0);
+    return entry ? entry->value : nullptr;
+}
+
+std::string readMp4CalibText(const std::string& path) {
+    // Open the path strictly as a local file: a name such as "http://x.mp4"
+    // or "concat:a|b.mp4" must not reach another protocol.
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    AVFormatContext* ctx = nullptr;
+    const std::string url = "file:" + path;
+    int rc = avformat_open_input(&ctx, url.c_str(), nullptr, &options);
+    av_dict_free(&options);
+    if (rc < 0)
+        return {};
+    std::string text;
+    if (const char* original = metadataValue(ctx, "original_format")) {
+        text = original;
+        if (!text.empty() && text[0] != '6') {
+            if (const char* comment = metadataValue(ctx, "comment"))
+                text = comment;
+        }
+    }
+    avformat_close_input(&ctx);
+    return text;
+}
+
+std::string readCalibText(const std::string& path) {
+    const std::string ext = extensionOf(path);
+    if (ext == "mp4")
+        return readMp4CalibText(path);
+    if (ext == "jpg") {
+        ExifRecord record;
+        return readExif(path, record) ? record.LensModel : std::string();
+    }
+    return {};
+}
+
+std::string readSerial(const std::string& path) {
+    if (extensionOf(path) != "jpg")
+        return {};
+    ExifRecord record;
+    return readExif(path, record) ? record.BodySerialNumber : std::string();
+}
+
+}  // namespace
+}  // namespace lensmeta
+
+// Each exported function keeps exceptions inside the library: memory
+// exhaustion while decoding ends as "nothing found".
+bool GetLensmeta(ImageData& data, std::string& path) {
+    try {
+        const std::string text = lensmeta::readCalibText(path);
+        if (text.empty())
+            return false;
+        lensmeta::fillImageData(data, text);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool GetPanoParam(PanoData& data, std::string& path) {
+    try {
+        const std::string text = lensmeta::readCalibText(path);
+        if (text.empty())
+            return false;
+        lensmeta::fillPanoData(data, text);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+std::string GetImageSnNum(std::string& /*unused*/, std::string& path) {
+    try {
+        return lensmeta::readSerial(path);
+    } catch (...) {
+        return {};
+    }
+}
