@@ -92,8 +92,9 @@ std::string unreadableReason(const std::string& path) {
     return reason;
 }
 
+// The library's own test: the last three characters, lower-cased.
 bool hasReadableExtension(const std::string& path) {
-    if (path.size() < 4 || path[path.size() - 4] != '.')
+    if (path.size() < 3)
         return false;
     std::string ext = path.substr(path.size() - 3);
     for (char& c : ext)
@@ -208,7 +209,7 @@ bool inspect(const std::string& path) {
         return false;
     }
     if (!hasReadableExtension(path))
-        std::fprintf(stderr, "lensmeta-info: %s: only .jpg and .mp4 files carry calibration\n",
+        std::fprintf(stderr, "lensmeta-info: %s: only names ending in jpg or mp4 are read\n",
                      path.c_str());
 
     ImageData image;

@@ -188,6 +188,19 @@ TEST(CalibTextImageData, TokensWithoutANumberReadAsZero) {
     EXPECT_EQ(d.lenses[0].centerX, 960);
 }
 
+TEST(CalibTextImageData, DoubledAndTrailingSeparatorsChangeNothing) {
+    std::string loose = kTwins + "_";
+    for (size_t at = loose.find('_'); at != std::string::npos; at = loose.find('_', at + 2))
+        loose.insert(at, "_");
+    ImageData a, b;
+    fillImageData(a, kTwins);
+    fillImageData(b, loose);
+    ASSERT_EQ(b.lenses.size(), 2u);
+    EXPECT_EQ(b.lenses[1].coefC, a.lenses[1].coefC);
+    EXPECT_EQ(b.fov2, a.fov2);
+    EXPECT_EQ(b.offsetY, a.offsetY);
+}
+
 TEST(CalibTextImageData, AppendsToTheRecord) {
     ImageData d;
     fillImageData(d, kTwins);
