@@ -1,6 +1,7 @@
 // lensmeta-info run as a process: its lines, messages and exit status.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -36,7 +37,10 @@ std::vector<std::string> readLines(const std::string& path) {
 }
 
 InfoRun runInfo(const std::vector<std::string>& args) {
-    const std::string out = testing::TempDir() + "/info.out", err = testing::TempDir() + "/info.err";
+    // CTest runs tests in parallel: each gets its own output files.
+    const std::string stem = testing::TempDir() + "/" +
+                             testing::UnitTest::GetInstance()->current_test_info()->name();
+    const std::string out = stem + ".out", err = stem + ".err";
     std::string cmd = shellQuote(LENSMETA_INFO_PATH);
     for (const std::string& a : args)
         cmd += " " + shellQuote(a);
@@ -139,7 +143,7 @@ TEST(LensmetaInfo, DamagedFilesKeepStdoutClean) {
 }
 
 TEST(LensmetaInfo, EscapesNamesInJson) {
-    const std::string odd = testing::TempDir() + "/we\"ird\\name\t.jpg";
+    const std::string odd = testing::TempDir() + "/we\"ird\\name\t" + std::to_string(getpid()) + ".jpg";
     {
         std::ifstream in(kSamples + "/twins.jpg", std::ios::binary);
         std::ofstream out(odd, std::ios::binary);
@@ -149,7 +153,8 @@ TEST(LensmetaInfo, EscapesNamesInJson) {
     EXPECT_EQ(r.status, 0);
     ASSERT_EQ(r.out.size(), 1u);
     EXPECT_TRUE(looksLikeOneJsonObject(r.out[0])) << r.out[0];
-    EXPECT_TRUE(contains(r.out[0], "we\\\"ird\\\\name\\t.jpg"));
+    EXPECT_TRUE(contains(r.out[0], "we\\\"ird\\\\name\\t"));
+    std::remove(odd.c_str());
 }
 
 TEST(LensmetaInfo, UsageErrors) {
