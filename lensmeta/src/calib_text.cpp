@@ -20,8 +20,23 @@ Layout layoutOf(const std::string& text) {
     }
 }
 
-// Coefficients that device type 2 gives both lenses, whatever the text holds.
+// Coefficients that device type 2 gives both lenses.
 constexpr float kType2Coefs[5] = {1.014f, -7.455f, 8.474f, 0.0183f, 0.0007f};
+
+// Device types 2 and 3 fix the lens coefficients whatever the text holds;
+// LenParam and PhotoParam share the field names (PhotoParam widens to double).
+template <typename Lens>
+void applyFixedCoefficients(Lens& lens, int deviceType) {
+    if (deviceType == 2) {
+        lens.coefA = kType2Coefs[0];
+        lens.coefB = kType2Coefs[1];
+        lens.coefC = kType2Coefs[2];
+        lens.coefD = kType2Coefs[3];
+        lens.coefE = kType2Coefs[4];
+    } else if (deviceType == 3) {
+        lens.coefA = lens.coefB = lens.coefC = lens.coefD = lens.coefE = 0;
+    }
+}
 
 constexpr size_t kSingleLensTokens = 10;
 constexpr size_t kTwoLensMinTokens = 18;
@@ -175,17 +190,8 @@ void fillImageData(ImageData& data, const std::string& text) {
         data.fov = f(17);
         data.fov2 = f(18);
     }
-    for (LenParam& l : lens) {
-        if (deviceType == 2) {
-            l.coefA = kType2Coefs[0];
-            l.coefB = kType2Coefs[1];
-            l.coefC = kType2Coefs[2];
-            l.coefD = kType2Coefs[3];
-            l.coefE = kType2Coefs[4];
-        } else if (deviceType == 3) {
-            l.coefA = l.coefB = l.coefC = l.coefD = l.coefE = 0;
-        }
-    }
+    for (LenParam& l : lens)
+        applyFixedCoefficients(l, deviceType);
     data.lenses.push_back(lens[0]);
     data.lenses.push_back(lens[1]);
 }
@@ -264,17 +270,8 @@ void fillPanoData(PanoData& data, const std::string& text) {
         data.panoHeight = i(16);
         photo[0].fov = photo[1].fov = f(17);
     }
-    for (PhotoParam& p : photo) {
-        if (deviceType == 2) {
-            p.coefA = kType2Coefs[0];
-            p.coefB = kType2Coefs[1];
-            p.coefC = kType2Coefs[2];
-            p.coefD = kType2Coefs[3];
-            p.coefE = kType2Coefs[4];
-        } else if (deviceType == 3) {
-            p.coefA = p.coefB = p.coefC = p.coefD = p.coefE = 0;
-        }
-    }
+    for (PhotoParam& p : photo)
+        applyFixedCoefficients(p, deviceType);
     data.photos.push_back(photo[0]);
     data.photos.push_back(photo[1]);
 }
