@@ -1,0 +1,66 @@
+#include "mp4_log.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace mp4 {
+namespace {
+
+void writeStdout(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+void writeStderr(const std::string& text) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+LogSink& traceSink() {
+    static LogSink sink = writeStdout;
+    return sink;
+}
+
+LogSink& errorSink() {
+    static LogSink sink = writeStderr;
+    return sink;
+}
+
+}  // namespace
+
+void setTraceSink(LogSink sink) { traceSink() = std::move(sink); }
+void setErrorSink(LogSink sink) { errorSink() = std::move(sink); }
+
+void resetLogSinks() {
+    traceSink() = writeStdout;
+    errorSink() = writeStderr;
+}
+
+ErrorCapture::ErrorCapture() : previous_(errorSink()) {
+    errorSink() = [this](const std::string& line) {
+        if (first_.empty())
+            first_ = line;
+        if (previous_)
+            previous_(line);
+    };
+}
+
+ErrorCapture::~ErrorCapture() { errorSink() = previous_; }
+
+void trace(const char* format, ...) {
+    const LogSink& sink = traceSink();
+    if (!sink)
+        return;
+    char buffer[512];
+    va_list args;
+    va_start(args, format);
+    const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    if (n > 0)
+        sink(std::string(buffer, size_t(n) < sizeof buffer ? size_t(n) : sizeof buffer - 1));
+}
+
+void error(const std::string& message) {
+    if (const LogSink& sink = errorSink())
+        sink(message);
+}
+
+}  // namespace mp4

@@ -1,0 +1,40 @@
+// Where the MP4 box model writes its diagnostics: trace lines and the tree
+// print go to standard output, load errors to standard error, each as one
+// line. A host may redirect either (say, to collect the first error for its
+// own message); set the sinks before use, from one thread.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace mp4 {
+
+using LogSink = std::function<void(const std::string& text)>;
+
+// An empty sink silences that stream. Both defaults write to the process's
+// stdout and stderr.
+void setTraceSink(LogSink sink);
+void setErrorSink(LogSink sink);
+void resetLogSinks();
+
+// Collects the first error line while it lives, passing every line on to
+// the sink that was set before; restores that sink when it ends.
+class ErrorCapture {
+public:
+    ErrorCapture();
+    ~ErrorCapture();
+    ErrorCapture(const ErrorCapture&) = delete;
+    ErrorCapture& operator=(const ErrorCapture&) = delete;
+    const std::string& first() const { return first_; }
+
+private:
+    LogSink previous_;
+    std::string first_;
+};
+
+// printf-style trace text, written as formatted (the caller supplies line ends).
+void trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// One error line; the sink gets it without its end of line.
+void error(const std::string& message);
+
+}  // namespace mp4

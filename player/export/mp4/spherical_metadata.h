@@ -1,0 +1,45 @@
+// Spherical Video V1 metadata: the "uuid" box that tells players a video is
+// a stitched, mono, full-sphere equirectangular panorama, and its injection
+// into every video track of an MP4 file.
+#pragma once
+
+#include <QString>
+
+#include <memory>
+#include <string>
+
+#include "mpeg4_container.h"
+
+namespace mp4 {
+
+// The RDF/XML document of the box (ASCII, two line feeds, no NUL).
+std::string sphericalXml();
+
+// The complete "uuid" leaf with the spherical UUID and the document as its
+// payload.
+std::unique_ptr<Box> makeSphericalBox();
+
+// Adds one spherical box to every "trak" of moov whose media handler is
+// "vide", then resizes the tree. Returns how many boxes were added.
+int addSphericalBoxes(Mpeg4Container& file, QIODevice& input);
+
+// Why an injection failed, for a one-line message.
+enum class InjectStatus { Ok, SameFile, CannotOpenInput, NotMp4, CannotWrite, CannotMoveOffsets };
+
+struct InjectResult {
+    InjectStatus status = InjectStatus::Ok;
+    QString detail;  // the first box-model error line, or the system's reason
+    int boxesAdded = 0;
+};
+
+// Writes input with spherical metadata as output. The output is written
+// under a temporary name in its own folder and renamed when complete; on any
+// failure nothing is left at outputPath (an existing file there is kept).
+// The input is never written.
+InjectResult injectSpherical(const QString& inputPath, const QString& outputPath);
+
+}  // namespace mp4
+
+// The export flow's entry point: 0 on success, −1 on failure. Paths are
+// narrow strings in the local 8-bit encoding.
+int injectSphericalMetadata(const std::string& inputPath, const std::string& outputPath);
