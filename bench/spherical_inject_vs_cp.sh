@@ -2,6 +2,8 @@
 # spherical-inject on a large MP4 ("moov" first, so every chunk offset
 # moves) against cp of the same file and against exiftool writing the same
 # XMP-GSpherical tags, in one hyperfine run; then the peak memory of each.
+# Each run starts with no dirty pages (sync), so that the write-back of one
+# run does not slow the next.
 #
 #   spherical_inject_vs_cp.sh SPHERICAL_INJECT SAMPLE_MP4 WORKDIR [TARGET_MB]
 set -euo pipefail
@@ -25,8 +27,8 @@ tags=(-XMP-GSpherical:Spherical=true -XMP-GSpherical:Stitched=true
       -XMP-GSpherical:ProjectionType=equirectangular
       "-XMP-GSpherical:StitchingSoftware=Spherical Metadata Tool")
 out="$work/out.mp4"
-hyperfine --warmup 1 --runs 5 --export-markdown "$work/spherical-bench.md" \
-  --prepare "rm -f '$out'" \
+hyperfine --warmup 1 --runs 10 --export-markdown "$work/spherical-bench.md" \
+  --prepare "rm -f '$out'; sync" \
   -n cp "cp '$big' '$out'" \
   -n spherical-inject "'$inject' --quiet '$big' '$out'" \
   -n "exiftool XMP-GSpherical" "exiftool -q -o '$out' ${tags[*]@Q} '$big'"

@@ -2,16 +2,67 @@
 
 #include <QFileDevice>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <limits>
+#include <string>
 #include <vector>
 
 namespace mp4::io {
 namespace {
 
 constexpr uint64_t kCopyBlock = 0x4000000;  // 64 MiB: few system calls, bounded memory
+// Below this a plain copy through the devices costs less than the set-up.
+constexpr uint64_t kKernelCopyMinimum = 1 << 20;
+
+thread_local std::string lastFailure;
+
+void noteFailure(const char* what, int error) {
+    lastFailure = std::string(what) + ": " + std::strerror(error);
+}
+
+// Copies size bytes between two files inside the kernel (no user-space
+// buffer; shared extents where the file system offers them). Returns 1 when
+// done, 0 when the files cannot be copied this way (nothing was copied), −1
+// on failure.
+int kernelCopy(QIODevice& input, QIODevice& output, uint64_t size) {
+    auto* in = qobject_cast<QFileDevice*>(&input);
+    auto* out = qobject_cast<QFileDevice*>(&output);
+    if (!in || !out || in->handle() < 0 || out->handle() < 0 || size < kKernelCopyMinimum)
+        return 0;
+    if (!out->flush()) {
+        noteFailure("write failed", errno);
+        return -1;
+    }
+    loff_t inPos = input.pos(), outPos = output.pos();
+    uint64_t left = size;
+    while (left > 0) {
+        const ssize_t n = copy_file_range(in->handle(), &inPos, out->handle(), &outPos,
+                                          size_t(std::min<uint64_t>(left, 1u << 30)), 0);
+        if (n < 0) {
+            const int error = errno;
+            if (left == size && (error == EXDEV || error == ENOSYS || error == EOPNOTSUPP || error == EINVAL))
+                return 0;  // not between these files: copy the usual way
+            noteFailure("copy failed", error);
+            return -1;
+        }
+        if (n == 0) {
+            lastFailure = "the input ended early";
+            return -1;
+        }
+        left -= uint64_t(n);
+    }
+    // Bring the devices' own positions (and buffers) up to date.
+    return input.seek(inPos) && output.seek(outPos) ? 1 : -1;
+}
 
 }  // namespace
+
+std::string lastFailureReason() { return lastFailure; }
+void clearFailureReason() { lastFailure.clear(); }
 
 bool seek(QIODevice& device, uint64_t position) {
     if (position > uint64_t(std::numeric_limits<qint64>::max()))
@@ -23,8 +74,10 @@ bool readExact(QIODevice& device, char* data, uint64_t size) {
     while (size > 0) {
         const qint64 chunk = qint64(std::min<uint64_t>(size, kCopyBlock));
         const qint64 n = device.read(data, chunk);
-        if (n <= 0)
+        if (n <= 0) {
+            lastFailure = n == 0 ? "the input ended early" : "read failed: " + device.errorString().toStdString();
             return false;
+        }
         data += n;
         size -= uint64_t(n);
     }
@@ -35,8 +88,10 @@ bool writeExact(QIODevice& device, const char* data, uint64_t size) {
     while (size > 0) {
         const qint64 chunk = qint64(std::min<uint64_t>(size, kCopyBlock));
         const qint64 n = device.write(data, chunk);
-        if (n <= 0)
+        if (n <= 0) {
+            lastFailure = "write failed: " + device.errorString().toStdString();
             return false;
+        }
         data += n;
         size -= uint64_t(n);
     }
@@ -79,6 +134,8 @@ bool writeU64(QIODevice& device, uint64_t value) {
 bool copyBytes(QIODevice& input, QIODevice& output, uint64_t size) {
     if (size == 0)
         return true;
+    if (const int copied = kernelCopy(input, output, size); copied != 0)
+        return copied > 0;
     std::vector<char> buffer(size_t(std::min(size, kCopyBlock)));
     while (size > 0) {
         const uint64_t chunk = std::min<uint64_t>(size, buffer.size());

@@ -5,6 +5,7 @@
 #include <QIODevice>
 
 #include <cstdint>
+#include <string>
 
 namespace mp4::io {
 
@@ -18,9 +19,13 @@ bool readU64(QIODevice& device, uint64_t& value);
 bool writeU32(QIODevice& device, uint32_t value);
 bool writeU64(QIODevice& device, uint64_t value);
 
-// Copies size bytes from the input's current position to the output's, in
-// blocks of at most 64 MiB.
+// Copies size bytes from the input's current position to the output's:
+// inside the kernel between two files, else in blocks of at most 64 MiB.
 bool copyBytes(QIODevice& input, QIODevice& output, uint64_t size);
+
+// Why the last read, write or copy on this thread failed.
+std::string lastFailureReason();
+void clearFailureReason();
 
 // a + b, unless that passes 2^64 − 1.
 inline bool addWithoutWrap(uint64_t a, uint64_t b, uint64_t& sum) {

@@ -2,9 +2,13 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QDir>
+#include <QTemporaryFile>
 
 #include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
 
 #include <cstring>
 
@@ -47,6 +51,21 @@ bool sameFile(const QString& a, const QString& b) {
     if (stat(QFile::encodeName(a).constData(), &sa) != 0 || stat(QFile::encodeName(b).constData(), &sb) != 0)
         return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+// The permissions a new file gets (what an existing output has, else the
+// usual 0666 less the umask), instead of the temporary file's 0600.
+void givePermissions(QTemporaryFile& file, const QString& outputPath) {
+    struct stat existing;
+    mode_t mode;
+    if (stat(QFile::encodeName(outputPath).constData(), &existing) == 0) {
+        mode = existing.st_mode & 07777;
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode = 0666 & ~mask;
+    }
+    fchmod(file.handle(), mode);
 }
 
 }  // namespace
@@ -127,29 +146,40 @@ InjectResult injectSpherical(const QString& inputPath, const QString& outputPath
     tree->print("");
 
     trace(" save file start \r\n");
-    QSaveFile output(outputPath);
-    if (!output.open(QIODevice::WriteOnly)) {
+    // Written beside the output under a temporary name and renamed over it
+    // when complete, so that OUT is never seen half-written. Like cp, it is
+    // not forced to disk: the input, untouched, still holds everything.
+    const QFileInfo target(outputPath);
+    QTemporaryFile output(target.absoluteDir().filePath(QStringLiteral(".%1.XXXXXX.part").arg(target.fileName())));
+    if (!output.open()) {
         result.status = InjectStatus::CannotWrite;
-        result.detail = output.errorString();
+        result.detail = target.absoluteDir().exists() ? output.errorString() : QStringLiteral("the folder does not exist");
         return result;
     }
-    if (!tree->save(input, output)) {
+    io::clearFailureReason();
+    bool saved = tree->save(input, output) && output.flush();
+    if (!saved) {
+        const std::string io = io::lastFailureReason();
         if (output.error() != QFileDevice::NoError) {
             result.status = InjectStatus::CannotWrite;
             result.detail = output.errorString();
+        } else if (io.rfind("write", 0) == 0 || io.rfind("copy", 0) == 0) {
+            result.status = InjectStatus::CannotWrite;
+            result.detail = QString::fromStdString(io);
         } else {
             result.status = InjectStatus::CannotMoveOffsets;
             result.detail = errors.first().empty() ? QStringLiteral("the input could not be read back")
                                                    : QString::fromStdString(errors.first());
         }
-        output.cancelWriting();
-        return result;
+        return result;  // the temporary file is removed with output
     }
-    if (!output.commit()) {
+    givePermissions(output, outputPath);
+    if (std::rename(QFile::encodeName(output.fileName()).constData(), QFile::encodeName(outputPath).constData()) != 0) {
         result.status = InjectStatus::CannotWrite;
-        result.detail = output.errorString();
+        result.detail = QString::fromLocal8Bit(std::strerror(errno));
         return result;
     }
+    output.setAutoRemove(false);
     trace(" save file end \r\n");
     return result;
 }
