@@ -9,12 +9,7 @@ info=${1:?usage: lensmeta_vs_exiftool.sh LENSMETA_INFO SAMPLEGEN OUTDIR}
 samplegen=${2:?}
 out=${3:?}
 
-if [ ! -e "$out/.complete" ]; then
-  echo "Generating 3840x1920 samples in $out"
-  rm -rf "$out"
-  "$samplegen" --out "$out" --width 3840 --duration 2
-  touch "$out/.complete"
-fi
+"$(dirname "$0")/bench_samples.sh" "$samplegen" "$out"
 
 files=("$out/twins.jpg" "$out/twins.mp4" "$out/sphere.jpg" "$out/sphere.mp4")
 # exiftool reads the MP4 entry under its own name; ask for both.

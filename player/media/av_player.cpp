@@ -1,0 +1,595 @@
+#include "av_player.h"
+
+#include <QFileInfo>
+#include <QMetaObject>
+
+#include <pthread.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cmath>
+#include <thread>
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/samplefmt.h>
+#include <libswresample/swresample.h>
+}
+
+#include "frame_queue.h"
+#include "media_source.h"
+#include "packet_queue.h"
+
+namespace vistamo::media {
+namespace {
+
+// Demuxing stops reading while the queues hold this much: about two
+// seconds of video at typical rates, bounded in memory.
+constexpr size_t kVideoPacketsAhead = 64;
+constexpr size_t kAudioPacketsAhead = 128;
+constexpr size_t kQueueBytesLimit = 64u << 20;
+
+void nameThisThread(const char* name) { pthread_setname_np(pthread_self(), name); }
+
+struct FrameDeleter {
+    void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
+
+}  // namespace
+
+// One open file and the threads that play it. Created and destroyed by the
+// player on its own thread; the members marked so are shared with the
+// playback threads.
+class Playback {
+public:
+    Playback(AVPlayer* player, std::unique_ptr<MediaSource> source, int generation)
+        : player_(player), source_(std::move(source)), generation_(generation) {}
+    ~Playback() { stop(); }
+
+    MediaSource& source() { return *source_; }
+    bool openDecoders(const QStringList& priority, const QVariantHash& options, QString* error);
+    void start(bool realTime);
+    void stop();
+    void setPaused(bool paused);
+    void seek(double seconds);
+    qint64 positionMs() const { return positionMs_.load(); }
+    QString videoDecoderName() const { return video_ ? video_->name() : QString(); }
+
+private:
+    void demuxLoop();
+    void videoDecodeLoop();
+    void audioDecodeLoop();
+    void presentLoop();
+    bool queuesFull() const;
+    // Audio packets are decoded while sound plays, or for the position of a
+    // file without video; otherwise they are dropped at the demuxer.
+    bool queuesAudio() const { return audio_ && (audioAlive_ || !video_); }
+    bool waitUntilDue(double pts, int serial);
+    void deliver(const VideoFrame& frame);
+    void notifyEnd();
+    double timestampOf(const AVFrame* frame, const AVStream* stream) const;
+
+    AVPlayer* player_;
+    std::unique_ptr<MediaSource> source_;  // demux thread after start
+    std::unique_ptr<StreamDecoder> video_;  // video decode thread after start
+    std::unique_ptr<StreamDecoder> audio_;  // audio decode thread after start
+    const int generation_;
+    bool started_ = false;  // owner thread
+
+    PacketQueue videoPackets_;
+    PacketQueue audioPackets_;
+    FrameQueue frames_{4};
+
+    std::atomic<bool> abort_{false};
+    std::atomic<bool> realTime_{true};
+    std::atomic<bool> paused_{false};
+    std::atomic<bool> stepPending_{false};  // present one frame although paused (seek)
+    std::atomic<bool> audioAlive_{false};
+    std::atomic<qint64> positionMs_{0};
+    std::atomic<double> presentFrom_{-1};   // drop frames before this pts (seek); −1: none
+    std::atomic<double> audioFrom_{-1};
+    std::atomic<bool> endNotified_{false};
+
+    // The demux thread reads under demuxMutex_, so that a seek request and
+    // the queue flush it implies never interleave with a read.
+    std::mutex demuxMutex_;
+    std::condition_variable demuxWake_;
+    bool seekPending_ = false;  // guarded by demuxMutex_
+    double seekTarget_ = 0;     // guarded by demuxMutex_
+    bool endOfFile_ = false;    // demux thread only
+
+    std::mutex presentMutex_;   // for presentWake_ only
+    std::condition_variable presentWake_;
+
+    std::thread demuxThread_, videoThread_, audioThread_, presentThread_;
+};
+
+bool Playback::openDecoders(const QStringList& priority, const QVariantHash& options, QString* error) {
+    if (AVStream* v = source_->videoStream()) {
+        video_ = StreamDecoder::open(v, priority, options, error);
+        if (!video_)
+            return false;
+    }
+    if (AVStream* a = source_->audioStream()) {
+        QString ignored;
+        audio_ = StreamDecoder::open(a, {}, {}, &ignored);  // a file plays on without its sound
+    }
+    return video_ || audio_;
+}
+
+void Playback::start(bool realTime) {
+    realTime_ = realTime;
+    if (audio_ && realTime) {
+        const AVCodecContext* c = audio_->context();
+        audioAlive_ = player_->audio()->open(c->sample_rate, c->ch_layout.nb_channels);
+    }
+    player_->masterClock()->setPaused(false);
+    player_->masterClock()->reset(0);
+    if (audioAlive_) {
+        AudioOutput* out = player_->audio();
+        player_->masterClock()->setAudioPosition([out] { return out->playedPts(); });
+    }
+    started_ = true;
+    demuxThread_ = std::thread([this] { demuxLoop(); });
+    if (video_) {
+        videoThread_ = std::thread([this] { videoDecodeLoop(); });
+        presentThread_ = std::thread([this] { presentLoop(); });
+    }
+    if (audio_)
+        audioThread_ = std::thread([this] { audioDecodeLoop(); });
+}
+
+void Playback::stop() {
+    if (!started_)
+        return;
+    abort_ = true;
+    videoPackets_.abort();
+    audioPackets_.abort();
+    frames_.abort();
+    {
+        std::lock_guard<std::mutex> lock(demuxMutex_);
+        demuxWake_.notify_all();
+    }
+    {
+        std::lock_guard<std::mutex> lock(presentMutex_);
+        presentWake_.notify_all();
+    }
+    player_->audio()->wakeWriters();
+    for (std::thread* t : {&demuxThread_, &videoThread_, &audioThread_, &presentThread_})
+        if (t->joinable())
+            t->join();
+    player_->masterClock()->setAudioPosition(nullptr);
+    if (audioAlive_)
+        player_->audio()->close();
+    started_ = false;
+}
+
+void Playback::setPaused(bool paused) {
+    paused_ = paused;
+    player_->masterClock()->setPaused(paused);
+    if (audioAlive_)
+        player_->audio()->setPaused(paused);
+    std::lock_guard<std::mutex> lock(presentMutex_);
+    presentWake_.notify_all();
+}
+
+void Playback::seek(double seconds) {
+    {
+        std::lock_guard<std::mutex> lock(demuxMutex_);
+        seekPending_ = true;
+        seekTarget_ = std::max(0.0, seconds);
+        // Flushing here, under the demux lock, guarantees that no packet
+        // read before the seek carries the new serial.
+        videoPackets_.flush();
+        audioPackets_.flush();
+        presentFrom_ = seekTarget_;
+        audioFrom_ = seekTarget_;
+        stepPending_ = paused_.load();
+        endNotified_ = false;
+        demuxWake_.notify_all();
+    }
+    frames_.clear();
+    if (audioAlive_)
+        player_->audio()->flush();
+    std::lock_guard<std::mutex> lock(presentMutex_);
+    presentWake_.notify_all();
+}
+
+bool Playback::queuesFull() const {
+    if (videoPackets_.bytes() + audioPackets_.bytes() > kQueueBytesLimit)
+        return true;
+    const bool videoFull = !video_ || videoPackets_.count() >= kVideoPacketsAhead;
+    const bool audioFull = !queuesAudio() || audioPackets_.count() >= kAudioPacketsAhead;
+    return videoFull && audioFull;
+}
+
+void Playback::demuxLoop() {
+    nameThisThread("vst-demux");
+    AVFormatContext* format = source_->format();
+    int readErrors = 0;
+    std::unique_lock<std::mutex> lock(demuxMutex_);
+    while (!abort_) {
+        if (seekPending_) {
+            seekPending_ = false;
+            const int64_t ts = int64_t((seekTarget_ + source_->startTime()) * AV_TIME_BASE);
+            avformat_seek_file(format, -1, INT64_MIN, ts, ts, 0);
+            endOfFile_ = false;
+            readErrors = 0;
+        }
+        if (endOfFile_ || queuesFull()) {
+            demuxWake_.wait_for(lock, std::chrono::milliseconds(endOfFile_ ? 100 : 5));
+            continue;
+        }
+        PacketPtr packet(av_packet_alloc());
+        const int rc = av_read_frame(format, packet.get());
+        if (rc < 0) {
+            if (rc == AVERROR(EAGAIN))
+                continue;
+            // The end, or a read error that repeats (a truncated or damaged
+            // file): whatever was read plays out.
+            if (rc != AVERROR_EOF && ++readErrors < 8)
+                continue;
+            if (video_) videoPackets_.push(nullptr);
+            if (audio_) audioPackets_.push(nullptr);
+            endOfFile_ = true;
+            continue;
+        }
+        readErrors = 0;
+        if (packet->stream_index == source_->videoIndex() && video_)
+            videoPackets_.push(std::move(packet));
+        else if (packet->stream_index == source_->audioIndex() && queuesAudio())
+            audioPackets_.push(std::move(packet));
+    }
+}
+
+double Playback::timestampOf(const AVFrame* frame, const AVStream* stream) const {
+    int64_t ts = frame->best_effort_timestamp;
+    if (ts == AV_NOPTS_VALUE)
+        ts = frame->pts;
+    if (ts == AV_NOPTS_VALUE)
+        return 0;
+    return double(ts) * av_q2d(stream->time_base) - source_->startTime();
+}
+
+void Playback::videoDecodeLoop() {
+    nameThisThread("vst-vdec");
+    AVCodecContext* context = video_->context();
+    const AVStream* stream = source_->videoStream();
+    FramePtr decoded(av_frame_alloc()), software(av_frame_alloc());
+    int serial = -1;
+    PacketPtr packet;
+    int packetSerial = 0;
+    while (videoPackets_.pop(packet, &packetSerial)) {
+        if (packetSerial != serial) {
+            if (serial != -1)
+                avcodec_flush_buffers(context);
+            serial = packetSerial;
+        }
+        if (avcodec_send_packet(context, packet.get()) < 0 && packet)
+            continue;  // a damaged packet: skip it
+        for (;;) {
+            const int rc = avcodec_receive_frame(context, decoded.get());
+            if (rc < 0)
+                break;
+            av_frame_unref(software.get());
+            if (!video_->toSoftware(decoded.get(), software.get()))
+                continue;
+            VideoFrame frame(software.get(), timestampOf(decoded.get(), stream));
+            av_frame_unref(decoded.get());
+            // Renderers get planar YUV 4:2:0 unless they ask for another format.
+            if (frame.format() != VideoFormat::Format_YUV420P)
+                frame = frame.to(VideoFormat::Format_YUV420P);
+            if (frame.isValid() && !frames_.push({frame, serial}))
+                return;
+        }
+        if (!packet) {
+            // Drained: mark the end and make the decoder usable after a seek.
+            if (!frames_.push({VideoFrame(), serial}))
+                return;
+            avcodec_flush_buffers(context);
+        }
+    }
+}
+
+void Playback::audioDecodeLoop() {
+    nameThisThread("vst-adec");
+    AVCodecContext* context = audio_->context();
+    const AVStream* stream = source_->audioStream();
+    AudioOutput* out = player_->audio();
+    FramePtr decoded(av_frame_alloc());
+    SwrContext* swr = nullptr;
+    std::vector<int16_t> pcm;
+    int serial = -1;
+    PacketPtr packet;
+    int packetSerial = 0;
+    while (audioPackets_.pop(packet, &packetSerial)) {
+        if (packetSerial != serial) {
+            if (serial != -1)
+                avcodec_flush_buffers(context);
+            serial = packetSerial;
+        }
+        if (!packet) {
+            avcodec_flush_buffers(context);
+            if (!video_)
+                notifyEnd();
+            continue;
+        }
+        if (avcodec_send_packet(context, packet.get()) < 0)
+            continue;
+        while (avcodec_receive_frame(context, decoded.get()) >= 0) {
+            const double pts = timestampOf(decoded.get(), stream);
+            const double length = double(decoded->nb_samples) / std::max(decoded->sample_rate, 1);
+            if (!video_)
+                positionMs_ = qint64(pts * 1000);
+            const double from = audioFrom_.load();
+            if (from >= 0) {
+                if (pts + length < from) {
+                    av_frame_unref(decoded.get());
+                    continue;
+                }
+                audioFrom_ = -1;
+            }
+            if (!audioAlive_) {
+                av_frame_unref(decoded.get());
+                continue;
+            }
+            AVChannelLayout outLayout;
+            av_channel_layout_default(&outLayout, out->channels());
+            if (!swr) {
+                if (swr_alloc_set_opts2(&swr, &outLayout, AV_SAMPLE_FMT_S16, out->sampleRate(),
+                                        &decoded->ch_layout, AVSampleFormat(decoded->format),
+                                        decoded->sample_rate, 0, nullptr) < 0 ||
+                    swr_init(swr) < 0) {
+                    audioAlive_ = false;
+                    continue;
+                }
+            }
+            const int maxOut = swr_get_out_samples(swr, decoded->nb_samples);
+            pcm.resize(size_t(std::max(maxOut, 0)) * size_t(out->channels()));
+            uint8_t* planes[1] = {reinterpret_cast<uint8_t*>(pcm.data())};
+            const int n = swr_convert(swr, planes, maxOut, const_cast<const uint8_t**>(decoded->extended_data),
+                                      decoded->nb_samples);
+            av_frame_unref(decoded.get());
+            if (n > 0 && !out->write(pcm.data(), n, pts + length, abort_)) {
+                if (abort_)
+                    break;
+                audioAlive_ = false;  // the device stopped: play on silently
+            }
+        }
+    }
+    swr_free(&swr);
+}
+
+bool Playback::waitUntilDue(double pts, int serial) {
+    std::unique_lock<std::mutex> lock(presentMutex_);
+    for (;;) {
+        if (abort_ || videoPackets_.serial() != serial)
+            return false;
+        if (stepPending_)
+            return true;
+        if (paused_) {
+            presentWake_.wait_for(lock, std::chrono::milliseconds(100));
+            continue;
+        }
+        if (!realTime_)
+            return true;
+        const double delay = pts - player_->masterClock()->value();
+        if (delay <= 0)
+            return true;
+        presentWake_.wait_for(lock, std::chrono::microseconds(int64_t(std::min(delay, 0.05) * 1e6)));
+    }
+}
+
+void Playback::deliver(const VideoFrame& frame) {
+    std::lock_guard<std::mutex> lock(player_->renderersMutex_);
+    VideoFrame converted;
+    for (VideoRenderer* renderer : player_->renderers_) {
+        const VideoFormat::PixelFormat wanted = renderer->preferredPixelFormat();
+        if (renderer->isPreferredPixelFormatForced() && wanted != frame.format()) {
+            if (converted.format() != wanted)
+                converted = frame.to(wanted);
+            if (converted.isValid())
+                renderer->receiveFrame(converted);
+        } else {
+            renderer->receiveFrame(frame);
+        }
+    }
+}
+
+void Playback::notifyEnd() {
+    if (endNotified_.exchange(true))
+        return;
+    AVPlayer* player = player_;
+    const int generation = generation_;
+    QMetaObject::invokeMethod(player, [player, generation] { player->onMediaEnd(generation); },
+                              Qt::QueuedConnection);
+}
+
+void Playback::presentLoop() {
+    nameThisThread("vst-present");
+    bool clockStarted = false;
+    FrameQueue::Entry entry;
+    while (!abort_) {
+        if (!frames_.pop(entry, 50))
+            continue;
+        if (entry.serial != videoPackets_.serial())
+            continue;  // decoded before a seek
+        if (!entry.frame.isValid()) {
+            // A still stays on show until the caller pauses or stops it.
+            if (!source_->isStill())
+                notifyEnd();
+            continue;
+        }
+        const double pts = entry.frame.timestamp();
+        const double from = presentFrom_.load();
+        if (from >= 0) {
+            // Decode forward from the key frame; show the first frame at or
+            // after the target (a millisecond of slack for rounding).
+            if (pts < from - 0.001)
+                continue;
+            presentFrom_ = -1;
+            player_->masterClock()->reset(pts);
+            clockStarted = true;
+        }
+        if (!clockStarted) {
+            player_->masterClock()->reset(pts);
+            clockStarted = true;
+        }
+        if (!waitUntilDue(pts, entry.serial))
+            continue;
+        deliver(entry.frame);
+        stepPending_ = false;
+        positionMs_ = qint64(std::llround(pts * 1000));
+        emit player_->positionChanged(positionMs_.load());
+    }
+}
+
+AVPlayer::AVPlayer(QObject* parent)
+    : QObject(parent), audio_(new AudioOutput(this)), clock_(new AVClock(this)) {
+    qRegisterMetaType<vistamo::media::AVPlayer::State>("vistamo::media::AVPlayer::State");
+}
+
+AVPlayer::~AVPlayer() {
+    playback_.reset();  // joins the threads before the renderers may go
+}
+
+void AVPlayer::setFile(const QString& path) {
+    if (path == file_)
+        return;
+    if (isPlaying())
+        stop();
+    playback_.reset();
+    file_ = path;
+}
+
+bool AVPlayer::isLoaded() const { return bool(playback_); }
+
+void AVPlayer::fail(const QString& message) {
+    emit error(message);
+}
+
+bool AVPlayer::load() {
+    if (isPlaying())
+        stopPlayback(false);
+    playback_.reset();
+    if (file_.isEmpty()) {
+        fail(QStringLiteral("No file to open"));
+        return false;
+    }
+    QString reason;
+    static const std::atomic<bool> kNeverAbort{false};
+    std::unique_ptr<MediaSource> source = MediaSource::open(file_, &kNeverAbort, &reason);
+    auto playback = source ? std::make_unique<Playback>(this, std::move(source), ++generation_) : nullptr;
+    if (playback && !playback->openDecoders(decoderPriority_, codecOptions_, &reason))
+        playback.reset();
+    if (!playback) {
+        setState(StoppedState);
+        fail(QStringLiteral("Cannot open %1: %2").arg(QFileInfo(file_).fileName(), reason));
+        return false;
+    }
+    playback_ = std::move(playback);
+    durationMs_ = qint64(std::llround(playback_->source().duration() * 1000));
+    emit durationChanged(durationMs_);
+    return true;
+}
+
+void AVPlayer::play() {
+    if (state_ == PausedState) {
+        pause(false);
+        return;
+    }
+    if (state_ == PlayingState)
+        return;
+    if (!playback_ && !load())
+        return;
+    playback_->start(realTime_);
+    setState(PlayingState);
+}
+
+void AVPlayer::play(const QString& path) {
+    setFile(path);
+    if (isPlaying())
+        stop();
+    play();
+}
+
+void AVPlayer::pause(bool paused) {
+    if (state_ == StoppedState || !playback_)
+        return;
+    playback_->setPaused(paused);
+    setState(paused ? PausedState : PlayingState);
+}
+
+void AVPlayer::stop() { stopPlayback(endAction_ == MediaEndAction_Default); }
+
+void AVPlayer::stopPlayback(bool clearRenderers) {
+    // The next play() opens the file again from its start.
+    playback_.reset();
+    if (clearRenderers) {
+        std::lock_guard<std::mutex> lock(renderersMutex_);
+        for (VideoRenderer* r : renderers_)
+            r->receiveFrame(VideoFrame());
+    }
+    setState(StoppedState);
+}
+
+void AVPlayer::seek(qint64 ms) {
+    if (state_ == StoppedState || !playback_)
+        return;
+    playback_->seek(double(std::max<qint64>(ms, 0)) / 1000.0);
+}
+
+qint64 AVPlayer::position() const { return playback_ ? playback_->positionMs() : 0; }
+
+QString AVPlayer::videoDecoderName() const { return playback_ ? playback_->videoDecoderName() : QString(); }
+
+void AVPlayer::onMediaEnd(int generation) {
+    if (generation != generation_ || state_ == StoppedState)
+        return;  // a notice from a playback that has been replaced
+    emit mediaEnded();
+    stopPlayback(endAction_ == MediaEndAction_Default);
+}
+
+void AVPlayer::setState(State state) {
+    if (state == state_)
+        return;
+    state_ = state;
+    emit stateChanged(state);
+}
+
+void AVPlayer::setRenderer(VideoRenderer* renderer) {
+    std::lock_guard<std::mutex> lock(renderersMutex_);
+    renderers_.clear();
+    if (renderer)
+        renderers_.append(renderer);
+}
+
+void AVPlayer::addVideoRenderer(VideoRenderer* renderer) {
+    std::lock_guard<std::mutex> lock(renderersMutex_);
+    if (renderer && !renderers_.contains(renderer))
+        renderers_.append(renderer);
+}
+
+void AVPlayer::removeVideoRenderer(VideoRenderer* renderer) {
+    std::lock_guard<std::mutex> lock(renderersMutex_);
+    renderers_.removeAll(renderer);
+}
+
+void AVPlayer::clearVideoRenderers() {
+    std::lock_guard<std::mutex> lock(renderersMutex_);
+    renderers_.clear();
+}
+
+QList<VideoRenderer*> AVPlayer::videoOutputs() const {
+    std::lock_guard<std::mutex> lock(renderersMutex_);
+    return renderers_;
+}
+
+void AVPlayer::setOptionsForVideoCodec(const QVariantHash& options) {
+    for (auto it = options.begin(); it != options.end(); ++it)
+        codecOptions_.insert(it.key(), it.value());
+}
+
+}  // namespace vistamo::media
