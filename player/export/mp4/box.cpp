@@ -77,6 +77,14 @@ void Box::print(const std::string& indent) const {
           (unsigned long long)contentSize);
 }
 
+void Box::setHeader(const BoxHeader& header, uint64_t at) {
+    setType(header.type);
+    position = at;
+    headerSize = header.headerSize;
+    contentSize = header.size - header.headerSize;
+    inputContentSize = contentSize;
+}
+
 bool readBoxHeader(QIODevice& input, uint64_t position, uint64_t end, BoxHeader& header) {
     header = BoxHeader();
     if (!io::fitsBefore(position, 8, end) || !io::seek(input, position))
@@ -108,11 +116,7 @@ std::unique_ptr<Box> Box::load(QIODevice& input, uint64_t position, uint64_t end
         return nullptr;
     }
     auto box = std::make_unique<Box>();
-    box->setType(h.type);
-    box->position = position;
-    box->headerSize = h.headerSize;
-    box->contentSize = h.size - h.headerSize;
-    box->inputContentSize = box->contentSize;
+    box->setHeader(h, position);
     trace(" content save %s,%d,%d \r\n", box->boxType, low32(box->headerSize), high32(box->headerSize));
     return box;
 }

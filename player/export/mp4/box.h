@@ -14,6 +14,8 @@
 
 namespace mp4 {
 
+struct BoxHeader;
+
 class Box {
 public:
     Box();
@@ -50,6 +52,9 @@ public:
     // because a moved offset passes 2^32 − 1: read 32-bit entries, write
     // 64-bit ones.
     bool widenOffsets = false;
+
+    // Takes type, position and sizes from a header read at position.
+    void setHeader(const BoxHeader& header, uint64_t position);
 
 protected:
     bool writeHeader(QIODevice& output) const;

@@ -58,11 +58,7 @@ std::unique_ptr<Box> Container::load(QIODevice& input, uint64_t position, uint64
     }
 
     auto box = std::make_unique<Container>();
-    box->setType(h.type);
-    box->position = position;
-    box->headerSize = h.headerSize;
-    box->contentSize = h.size - h.headerSize;
-    box->inputContentSize = box->contentSize;
+    box->setHeader(h, position);
     if (std::memcmp(h.type, "stsd", 4) == 0) {
         box->prefixSize = 8;
     } else if (isSoundSampleDescription(h.type)) {

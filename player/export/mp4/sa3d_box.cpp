@@ -22,13 +22,9 @@ std::unique_ptr<SA3DBox> SA3DBox::load(QIODevice& input, uint64_t position, uint
         return nullptr;
     }
     auto box = std::make_unique<SA3DBox>();
-    box->setType("SA3D");
-    box->position = position;
     // The 64-bit size form has a 16-byte header here too, so that the
     // content is copied from where it really starts.
-    box->headerSize = h.headerSize;
-    box->contentSize = h.size - h.headerSize;
-    box->inputContentSize = box->contentSize;
+    box->setHeader(h, position);
 
     // The fields are informative only (the box is written back as it is):
     // read what the box holds and never past its end.
