@@ -1,0 +1,73 @@
+// Loomfold: stitches one two-lens (or one-lens) camera recording into an
+// equirectangular panorama, offscreen with OpenGL.
+//
+// GL context contract: InitGLES2() creates a hidden window with its own GL
+// context through GLFW and makes it current on the calling thread. That
+// thread owns the context for the facade's whole life: Stitch() and
+// StitchImage() must be called on it, after InitGLES2(), and the context
+// must not be made current elsewhere meanwhile. The facade's destructor
+// releases the context (call it on the same thread). Only one facade may
+// hold a context at a time in a process (GLFW is process-wide).
+//
+// No call ends the host's process: failures are reported through the
+// delegate's videoStitchError and the calls' results.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "loomfold/loomfold_export.h"
+
+// Callbacks of one job; created by the host with new, owned and deleted by
+// the facade once handed over with SetDelegate. A member without a target
+// is skipped.
+struct LOOMFOLD_EXPORT VideoStitchDelegate {
+    // (current time, total time) in microseconds, after every frame.
+    std::function<void(int64_t, int64_t)> videoStitchState;
+    // Once, when the job ends after the output was closed.
+    std::function<void()> videoStitchFinished;
+    // (−1, reason) when a job cannot start or fails.
+    std::function<void(int, std::string)> videoStitchError;
+    // Sphere mode, first frame, lens radius ≤ 10: (packed B, G, R picture,
+    // width = luma stride, height, 3, 256-byte buffer for a "5_" text).
+    std::function<void(unsigned char*, int, int, int, char*)> videoStitchCalibrate;
+};
+
+class LoomfoldCore;
+
+class LOOMFOLD_EXPORT Loomfold {
+public:
+    Loomfold();
+    ~Loomfold();
+    // Copies every field, the engine and delegate pointers included: the two
+    // facades then share one engine, and only one of them may be destroyed.
+    Loomfold& operator=(const Loomfold& other);
+
+    // Creates the engine and its GL context; 0 on success, −1 (with the
+    // delegate's videoStitchError) when no context or program can be made.
+    int InitGLES2();
+    // Stores the delegate; one set before is not destroyed.
+    void SetDelegate(VideoStitchDelegate* delegate);
+    // Runs a video job to its end on the calling thread; 0 on success.
+    int Stitch();
+    // Stitches the picture at input_path into output_path; 0 on success, −1
+    // (nothing written, videoStitchError called) on failure.
+    int StitchImage();
+
+    const char* input_path;   // source file
+    const char* output_path;  // file to write
+    int32_t pano_width;       // output size (read-back size of StitchImage)
+    int32_t pano_height;
+    int32_t view_w;           // render target size
+    int32_t view_h;
+    int32_t stitch_mode;      // 0 Twins, 1 Standard, 2 Sphere
+    const char* calibration;  // calibration text, or null
+    uint8_t reserved_flag;    // never read
+    int32_t video_bitrate;    // kbit/s
+    LoomfoldCore* engine;
+    VideoStitchDelegate* delegate;
+};
+
+LOOMFOLD_EXPORT int fnLoomfold();
+extern LOOMFOLD_EXPORT int nLoomfold;

@@ -1,0 +1,214 @@
+#include "shaders.h"
+
+#include <epoxy/gl.h>
+
+#include <vector>
+
+#include "engine_log.h"
+
+namespace loomfold::shaders {
+
+const char* const kPlainVertex = R"(#version 110
+uniform mat4 u_MVPMatrix;
+attribute vec4 a_Position;
+attribute vec2 a_TexCoordinate;
+varying vec2 v_TexCoordinate;
+void main() {
+    v_TexCoordinate = a_TexCoordinate;
+    gl_Position = u_MVPMatrix * a_Position;
+}
+)";
+
+// Colour conversion shared by the fragment programs: limited-range YUV with
+// the matrix the engine sets.
+#define LF_YUV_TO_RGB                                                          \
+    "uniform sampler2D SamplerY;\n"                                            \
+    "uniform sampler2D SamplerU;\n"                                            \
+    "uniform sampler2D SamplerV;\n"                                            \
+    "uniform mat3 colorConversionMatrix;\n"                                    \
+    "vec3 yuvToRgb(vec2 t) {\n"                                                \
+    "    vec3 yuv = vec3(texture2D(SamplerY, t).r - 16.0 / 255.0,\n"           \
+    "                    texture2D(SamplerU, t).r - 0.5,\n"                    \
+    "                    texture2D(SamplerV, t).r - 0.5);\n"                   \
+    "    return colorConversionMatrix * yuv;\n"                                \
+    "}\n"
+
+const char* const kStandardFragment = "#version 110\n" LF_YUV_TO_RGB R"(
+uniform sampler2D u_Texture;
+varying vec2 v_TexCoordinate;
+void main() {
+    gl_FragColor = vec4(yuvToRgb(v_TexCoordinate), 1.0);
+}
+)";
+
+const char* const kSphereFragment = "#version 110\n" LF_YUV_TO_RGB R"(
+uniform sampler2D u_Texture;
+uniform bool forward;
+uniform float isYuv420;
+varying vec2 v_TexCoordinate;
+void main() {
+    if (forward) {
+        vec4 c = texture2D(u_Texture, v_TexCoordinate);
+        gl_FragColor = (v_TexCoordinate.y > 0.001 && v_TexCoordinate.y < 0.999) ? c : vec4(0.0, 0.0, 0.0, 1.0);
+    } else if (isYuv420 < 0.5) {
+        gl_FragColor = texture2D(u_Texture, v_TexCoordinate);
+    } else {
+        vec3 rgb = max(yuvToRgb(v_TexCoordinate), vec3(0.0));
+        gl_FragColor = vec4(pow(rgb, vec3(1.0 / 0.85)), 1.0);
+    }
+}
+)";
+
+const char* const kTwinsVertex = R"(#version 110
+uniform mat4 u_MVPMatrix;
+attribute vec4 a_Position;
+attribute vec2 a_TexCoordinateA;
+attribute vec2 a_TexCoordinateB;
+varying vec2 v_TexCoordinateA;
+varying vec2 v_TexCoordinateB;
+varying float v_pos_x;
+varying float v_pos_y;
+varying float v_pos_z;
+void main() {
+    gl_Position = u_MVPMatrix * a_Position;
+    v_TexCoordinateA = a_TexCoordinateA;
+    v_TexCoordinateB = a_TexCoordinateB;
+    v_pos_x = a_Position.x;
+    v_pos_y = a_Position.y;
+    v_pos_z = a_Position.z;
+}
+)";
+
+// Blends the lenses across two fixed seams at longitudes 90 and 270; the
+// band is half the mask angle wide at and below the equator and widens
+// towards the top pole.
+const char* const kTwinsFragment = "#version 110\n" LF_YUV_TO_RGB R"(
+uniform sampler2D u_Texture;
+uniform float v_maskdegree;
+uniform float forward;
+uniform float isYuv420;
+uniform float devicetype;
+uniform float modetype;
+uniform float yaw0;
+uniform float yaw1;
+varying vec2 v_TexCoordinateA;
+varying vec2 v_TexCoordinateB;
+varying float v_pos_x;
+varying float v_pos_y;
+varying float v_pos_z;
+void main() {
+    vec4 colA = vec4(yuvToRgb(v_TexCoordinateA), 1.0);
+    vec4 colB = vec4(yuvToRgb(v_TexCoordinateB), 1.0);
+    if (modetype > 2.5) {
+        gl_FragColor = vec4(1.0, 0.0, 0.0, 1.0);
+        return;
+    }
+    if (modetype < 1.5) {
+        float band = v_maskdegree / 180.0;
+        if (yaw0 > yaw1) { vec4 t = colA; colA = colB; colB = t; }
+        float a = clamp((v_pos_x + band) / (2.0 * max(band, 0.0001)), 0.0, 1.0);
+        gl_FragColor = colA * (1.0 - a) + colB * a;
+        return;
+    }
+    if (devicetype < -0.5) {
+        gl_FragColor = vec4(0.0, 1.0, 0.0, 1.0);
+        return;
+    }
+    float degree = v_pos_x * 180.0 + 180.0;
+    float m = v_maskdegree;
+    float R = 90.0;
+    float R1 = m / 2.0;
+    float p = (v_pos_y + 1.0) * 90.0;
+    if (p > 90.0) {
+        if (p < R1 || p > 180.0 - R1) {
+            m = 90.0;
+        } else {
+            float q = 90.0 - p;
+            m = (sqrt(R * R - q * q) - sqrt((R - R1) * (R - R1) - q * q)) / sqrt(R * R - q * q) * 90.0;
+        }
+    } else {
+        m = m / 2.0;
+    }
+    if (yaw0 > yaw1) { vec4 t = colA; colA = colB; colB = t; }
+    float s0 = 90.0;
+    float s1 = 270.0;
+    if (s1 + m > 360.0 && degree < 2.0 * m) degree += 360.0;
+    if (s0 - m < 0.0 && degree > 360.0 - 2.0 * m) degree -= 360.0;
+    vec4 color;
+    if (degree > s0 + m && degree <= s1 - m) {
+        color = colB;
+    } else if (degree > s1 - m && degree <= s1 + m) {
+        float a = (degree - (s1 - m)) / (2.0 * m);
+        color = colA * a + colB * (1.0 - a);
+    } else if (degree > s0 - m && degree <= s0 + m) {
+        float a = (degree - (s0 - m)) / (2.0 * m);
+        color = colB * a + colA * (1.0 - a);
+    } else {
+        color = colA;
+    }
+    gl_FragColor = color;
+}
+)";
+
+namespace {
+
+GLuint compile(GLenum type, const char* source) {
+    const GLuint shader = glCreateShader(type);
+    glShaderSource(shader, 1, &source, nullptr);
+    glCompileShader(shader);
+    GLint length = 0;
+    glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
+    if (length > 1) {
+        std::vector<char> log(size_t(length) + 1, '\0');
+        glGetShaderInfoLog(shader, length, nullptr, log.data());
+        LF_LOG(kLogError, "compileShader:\n%s\n \n", log.data());
+    }
+    GLint ok = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (!ok) {
+        glDeleteShader(shader);
+        return 0;
+    }
+    return shader;
+}
+
+}  // namespace
+
+unsigned buildProgram(const char* vertexSource, const char* fragmentSource) {
+    const GLuint program = glCreateProgram();
+    const GLuint vertex = compile(GL_VERTEX_SHADER, vertexSource);
+    if (!vertex) {
+        LF_LOG(kLogError, "Failed to compile vertex shader");
+        glDeleteProgram(program);
+        return 0;
+    }
+    const GLuint fragment = compile(GL_FRAGMENT_SHADER, fragmentSource);
+    if (!fragment) {
+        LF_LOG(kLogError, "Failed to compile fragment shader");
+        glDeleteShader(vertex);
+        glDeleteProgram(program);
+        return 0;
+    }
+    glAttachShader(program, vertex);
+    glAttachShader(program, fragment);
+    glLinkProgram(program);
+    GLint length = 0;
+    glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
+    if (length > 1) {
+        std::vector<char> log(size_t(length) + 1, '\0');
+        glGetProgramInfoLog(program, length, nullptr, log.data());
+        LF_LOG(kLogError, "linkProgram:\n%s", log.data());
+    }
+    GLint ok = GL_FALSE;
+    glGetProgramiv(program, GL_LINK_STATUS, &ok);
+    glDeleteShader(vertex);
+    glDeleteShader(fragment);
+    if (!ok) {
+        LF_LOG(kLogError, "Failed to link program: %u", program);
+        glDeleteProgram(program);
+        return 0;
+    }
+    return program;
+}
+
+}  // namespace loomfold::shaders

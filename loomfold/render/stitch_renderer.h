@@ -1,0 +1,89 @@
+// The offscreen stitcher: turns one YUV 4:2:0 frame into an
+// equirectangular picture of view_w × view_h in a framebuffer of the
+// engine's context. Every call needs that context current (the engine's
+// render thread).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "calibration.h"
+
+namespace loomfold {
+
+// One decoded frame, owned by whoever posts it.
+struct stitch_frame {
+    uint8_t* data[3];    // Y, U, V planes
+    int linesize[3];
+    int width;
+    int height;
+    int64_t pts;         // microseconds
+};
+
+enum StitchMode { kModeTwins = 0, kModeStandard = 1, kModeSphere = 2 };
+
+class StitchRenderer {
+public:
+    // Asked on the first Sphere frame when the lens radius is 10 pixels or
+    // less: gets the frame as packed B, G, R bytes (width = the luma
+    // stride) and returns a single-lens calibration text ("5_…").
+    using CalibrationRequest = std::function<std::string(const uint8_t* bgr, int width, int height, int channels)>;
+
+    ~StitchRenderer();
+
+    void configure(int viewWidth, int viewHeight, int mode);
+    void setCalibrationRequest(CalibrationRequest request) { request_ = std::move(request); }
+    LensRecord& lens() { return lens_; }
+    int viewWidth() const { return viewW_; }
+    int viewHeight() const { return viewH_; }
+
+    // Builds the program and grid for the mode; false when the program
+    // cannot be built (the job can produce nothing useful then).
+    bool initialise();
+    // Loads the frame's planes; on the first frame also prepares the
+    // texture coordinates (and asks for a Sphere calibration if needed).
+    void upload(const stitch_frame& frame);
+    // Draws into the framebuffer; false when the framebuffer cannot be made
+    // complete.
+    bool render();
+    // width × height RGBA pixels from (0, 0) of the target, bottom row first;
+    // false when that is larger than the target or nothing was rendered.
+    bool readPixels(int width, int height, std::vector<uint8_t>& rgba) const;
+    // Deletes the GL objects (the context must still be current).
+    void release();
+
+    static int maxRenderbufferSize();
+    // Logs and returns the pending GL error (0 when none).
+    static unsigned checkGlError();
+
+    // Exposed for tests: the coordinates prepared on the first frame.
+    const std::vector<float>& texCoordsA() const { return coordsA_; }
+    float yaw0() const { return yaw0_; }
+    float yaw1() const { return yaw1_; }
+
+private:
+    bool createFramebuffer();
+    void prepareFirstFrame(const stitch_frame& frame);
+
+    int viewW_ = 0, viewH_ = 0, mode_ = kModeTwins;
+    LensRecord lens_;
+    CalibrationRequest request_;
+
+    unsigned program_ = 0;
+    int uMvp_ = -1, aPosition_ = -1, aTexA_ = -1, aTexB_ = -1;
+    int uSampler_[3] = {-1, -1, -1}, uMatrix_ = -1, uTexture_ = -1, uIsYuv_ = -1;
+    int uMask_ = -1, uModeType_ = -1, uYaw0_ = -1, uYaw1_ = -1;
+    unsigned textures_[3] = {0, 0, 0};
+    unsigned framebuffer_ = 0, renderbuffer_ = 0;
+    bool framebufferComplete_ = false;
+    bool rendered_ = false;
+    bool firstFrameDone_ = false;
+    int lumaStride_ = 0, frameHeight_ = 0;
+
+    std::vector<float> positions_, coordsA_, coordsB_;
+    float yaw0_ = 0, yaw1_ = 0;
+};
+
+}  // namespace loomfold

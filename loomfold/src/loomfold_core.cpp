@@ -1,0 +1,216 @@
+#include "loomfold_core.h"
+
+#include <epoxy/gl.h>
+#include <GLFW/glfw3.h>
+
+#include <opencv2/imgcodecs.hpp>
+
+extern "C" {
+#include <libavutil/imgutils.h>
+#include <libavutil/log.h>
+#include <libswscale/swscale.h>
+}
+
+#include <cstring>
+#include <vector>
+
+#include "engine_log.h"
+
+using loomfold::kLogDebug;
+using loomfold::kLogError;
+using loomfold::kLogInfo;
+using loomfold::kLogWarn;
+
+namespace {
+
+void glfwErrorHook(int, const char* description) { LF_LOG(kLogError, "Error: %s\n", description); }
+
+// The picture as planar YUV 4:2:0 (limited range, BT.709 to match the
+// renderer's matrix), rows exactly as wide as the planes.
+struct PlanarPicture {
+    uint8_t* data[4] = {nullptr, nullptr, nullptr, nullptr};
+    int linesize[4] = {0, 0, 0, 0};
+    ~PlanarPicture() { av_freep(&data[0]); }
+};
+
+bool toPlanar(const cv::Mat& picture, PlanarPicture& out) {
+    const int w = picture.cols, h = picture.rows;
+    if (av_image_alloc(out.data, out.linesize, w, h, AV_PIX_FMT_YUV420P, 1) < 0)
+        return false;
+    SwsContext* sws = sws_getContext(w, h, AV_PIX_FMT_RGB24, w, h, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr,
+                                     nullptr, nullptr);
+    if (!sws)
+        return false;
+    const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
+    sws_setColorspaceDetails(sws, bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
+    // The reader's channel order (B, G, R) goes in as if it were R, G, B;
+    // the read-back keeps that order, so the written file is right again.
+    const uint8_t* src[1] = {picture.data};
+    const int srcStride[1] = {int(picture.step)};
+    const int rows = sws_scale(sws, src, srcStride, 0, h, out.data, out.linesize);
+    sws_freeContext(sws);
+    return rows == h;
+}
+
+}  // namespace
+
+LoomfoldCore::LoomfoldCore() {
+    loomfold::EngineLog& log = loomfold::EngineLog::instance();
+    log.initialise(loomfold::defaultLogPath());
+    log.setLevel(kLogDebug);
+}
+
+LoomfoldCore::~LoomfoldCore() {
+    if (window_) {
+        glfwMakeContextCurrent(window_);
+        renderer_.release();
+        glfwDestroyWindow(window_);
+    }
+    if (glfwStarted_)
+        glfwTerminate();
+}
+
+void LoomfoldCore::fail(const std::string& reason) {
+    LF_LOG(kLogError, "%s", reason.c_str());
+    if (delegate_ && delegate_->videoStitchError)
+        delegate_->videoStitchError(-1, reason);
+}
+
+bool LoomfoldCore::initialise(const Loomfold& f) {
+    inputPath_ = f.input_path ? f.input_path : "";
+    outputPath_ = f.output_path ? f.output_path : "";
+    hasCalibration_ = f.calibration != nullptr;
+    calibration_ = f.calibration ? f.calibration : "";
+    panoW_ = f.pano_width;
+    panoH_ = f.pano_height;
+    viewW_ = f.view_w;
+    viewH_ = f.view_h;
+    mode_ = f.stitch_mode;
+    bitrate_ = f.video_bitrate;
+    delegate_ = f.delegate;
+    av_log_set_callback(loomfold::engineMediaLogHook);
+
+    glfwSetErrorCallback(glfwErrorHook);
+    if (!glfwInit()) {
+        fail("cannot start the window system for the GL context");
+        return false;
+    }
+    glfwStarted_ = true;
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 2);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 0);
+    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+    window_ = glfwCreateWindow(300, 200, "", nullptr, nullptr);
+    if (!window_) {
+        fail("cannot create the GL context");
+        return false;
+    }
+    glfwMakeContextCurrent(window_);
+    glfwSwapInterval(1);
+
+    const int maxSize = loomfold::StitchRenderer::maxRenderbufferSize();
+    if (viewW_ > maxSize || viewH_ > maxSize) {
+        viewW_ = panoW_ = maxSize;
+        viewH_ = panoH_ = maxSize / 2;
+        LF_LOG(kLogError, "renderer.view_w %d view_h %d maxsize %d", viewW_, viewH_, maxSize);
+    }
+    renderer_.configure(viewW_, viewH_, mode_);
+    renderer_.setCalibrationRequest([this](const uint8_t* bgr, int w, int h, int c) {
+        return requestCalibration(bgr, w, h, c);
+    });
+    if (!renderer_.initialise()) {
+        fail("cannot build the stitching program");
+        return false;
+    }
+    return true;
+}
+
+std::string LoomfoldCore::requestCalibration(const uint8_t* bgr, int width, int height, int channels) {
+    if (!delegate_ || !delegate_->videoStitchCalibrate)
+        return {};
+    char text[256] = {0};
+    std::vector<uint8_t> copy(bgr, bgr + size_t(width) * size_t(height) * size_t(channels));
+    delegate_->videoStitchCalibrate(copy.data(), width, height, channels, text);
+    text[sizeof text - 1] = '\0';
+    return text;
+}
+
+int LoomfoldCore::stitchVideo() {
+    LF_LOG(kLogDebug, "LoomfoldCore::Stitch()");
+    // The video job (demuxing, decoding and encoding) is not part of this
+    // engine yet.
+    fail("open file fail");
+    return -1;
+}
+
+int LoomfoldCore::stitchImage() {
+    if (!window_) {
+        fail("the engine has no GL context");
+        return -1;
+    }
+    const cv::Mat picture = cv::imread(inputPath_, cv::IMREAD_COLOR);
+    if (picture.empty()) {
+        fail("cannot read the picture " + inputPath_);
+        return -1;
+    }
+    if (panoW_ <= 0 || panoH_ <= 0 || panoW_ > viewW_ || panoH_ > viewH_) {
+        fail("the output size " + std::to_string(panoW_) + "x" + std::to_string(panoH_) +
+             " does not fit the render target " + std::to_string(viewW_) + "x" + std::to_string(viewH_));
+        return -1;
+    }
+    PlanarPicture planes;
+    if (!toPlanar(picture, planes)) {
+        fail("cannot convert the picture");
+        return -1;
+    }
+    loomfold::stitch_frame frame{};
+    for (int p = 0; p < 3; ++p) {
+        frame.data[p] = planes.data[p];
+        frame.linesize[p] = planes.linesize[p];
+    }
+    frame.width = picture.cols;
+    frame.height = picture.rows;
+
+    if (mode_ != loomfold::kModeStandard &&
+        !loomfold::parseCalibrationForMode(mode_, calibration_, renderer_.lens()) &&
+        mode_ == loomfold::kModeTwins) {
+        fail("the calibration text is not a two-lens calibration");
+        return -1;
+    }
+    glfwMakeContextCurrent(window_);
+    renderer_.upload(frame);
+    if (!renderer_.render()) {
+        fail("the offscreen framebuffer cannot be used");
+        return -1;
+    }
+    std::vector<uint8_t> rgba;
+    if (!renderer_.readPixels(panoW_, panoH_, rgba)) {
+        fail("cannot read the stitched picture back");
+        return -1;
+    }
+    if (rgba.size() > 143)
+        LF_LOG(kLogWarn, "%%%%%%%%%% pixel_buffer %d,%d", rgba[142], rgba[143]);
+    // Three channels, rows from the top (the read-back starts at the bottom).
+    cv::Mat out(panoH_, panoW_, CV_8UC3);
+    for (int row = 0; row < panoH_; ++row) {
+        const uint8_t* src = &rgba[size_t(panoH_ - 1 - row) * size_t(panoW_) * 4];
+        uint8_t* dst = out.ptr<uint8_t>(row);
+        for (int col = 0; col < panoW_; ++col) {
+            dst[3 * col] = src[4 * col];
+            dst[3 * col + 1] = src[4 * col + 1];
+            dst[3 * col + 2] = src[4 * col + 2];
+        }
+    }
+    LF_LOG(kLogError, "pano_width %d height %d maxsize %d", panoW_, panoH_,
+           loomfold::StitchRenderer::maxRenderbufferSize());
+    bool written = false;
+    try {
+        written = cv::imwrite(outputPath_, out);
+    } catch (const cv::Exception& e) {
+        LF_LOG(kLogError, "%s", e.what());
+    }
+    if (!written) {
+        fail("cannot write " + outputPath_);
+        return -1;
+    }
+    return 0;
+}

@@ -1,0 +1,61 @@
+// The engine log: one process-wide text log written to a file and to the
+// console, at a level threshold. Lines read "[time] LEVEL - text". It has no
+// lock: lines from several threads may interleave.
+#pragma once
+
+#include <cstdarg>
+#include <fstream>
+#include <string>
+
+namespace loomfold {
+
+enum LogLevel { kLogFatal = 0, kLogError = 1, kLogWarn = 2, kLogInfo = 3, kLogDebug = 4 };
+
+class EngineLog {
+public:
+    static EngineLog& instance();
+
+    // Opens path for appending (creating its folder) and writes "LOG
+    // INITIALISED"; false when already initialised. A file that cannot be
+    // opened leaves the console as the only output.
+    bool initialise(const std::string& path);
+    // Writes "LOG FINALISED" and closes the file; false when not initialised.
+    bool finalise();
+    void setLevel(int level) { level_ = level; }
+    int level() const { return level_; }
+    bool isFileOpen() const { return file_.is_open(); }
+
+    void write(int level, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    void writev(int level, const char* format, va_list args);
+
+    // The five-character name of a level ("WARN ", "INFO " keep their blank).
+    static const char* levelName(int level);
+
+    // Where console copies go (stdout by default); tests capture them.
+    void setConsole(std::FILE* console) { console_ = console; }
+
+private:
+    EngineLog() = default;
+    ~EngineLog();
+
+    int level_ = kLogInfo;
+    bool initialised_ = false;
+    std::string path_;
+    std::ofstream file_;
+    std::FILE* console_ = stdout;
+};
+
+// Hook for FFmpeg's log callback: lines that FFmpeg prefixes with a context
+// ("[h264 @ 0x…] …") are dropped, every other line goes to the engine log at
+// debug level, whatever FFmpeg's level.
+void engineMediaLogHook(void* context, int level, const char* format, va_list args);
+// Prints FFmpeg's lines at or below its current level on the console.
+void consoleMediaLogHook(void* context, int level, const char* format, va_list args);
+
+// The engine log's file: $XDG_DATA_HOME (default ~/.local/share) +
+// "/Orvex/export_log.txt".
+std::string defaultLogPath();
+
+}  // namespace loomfold
+
+#define LF_LOG(level, ...) ::loomfold::EngineLog::instance().write(level, __VA_ARGS__)

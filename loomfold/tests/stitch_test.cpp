@@ -1,0 +1,261 @@
+// The stitch in a real GL context: the engine in-process and the Converter
+// as the player runs it, checked against the sample generator's scene.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "loomfold/loomfold.h"
+#include "sample_calibration.h"
+
+namespace {
+
+const std::string kSamples = VISTAMO_SAMPLES_DIR;
+
+double psnr(const cv::Mat& a, const cv::Mat& b, const cv::Mat& mask) {
+    cv::Mat da, db;
+    a.convertTo(da, CV_64FC3);
+    b.convertTo(db, CV_64FC3);
+    cv::Mat diff = da - db;
+    diff = diff.mul(diff);
+    const cv::Scalar sum = cv::sum(diff.setTo(cv::Scalar::all(0), mask == 0));
+    const double pixels = cv::countNonZero(mask);
+    const double mse = (sum[0] + sum[1] + sum[2]) / (3 * pixels);
+    return mse <= 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+// The picture seen at its structure: a Gaussian low-pass (σ = 1.5 pixels)
+// takes out what two resamplings and 4:2:0 chroma do to one-pixel edges.
+cv::Mat lowPass(const cv::Mat& picture) {
+    cv::Mat out;
+    cv::GaussianBlur(picture, out, cv::Size(7, 7), 1.5);
+    return out;
+}
+
+// The scene turned half a turn in longitude: its halves swapped.
+cv::Mat turnedHalfAround(const cv::Mat& scene) {
+    const int half = scene.cols / 2;
+    cv::Mat out;
+    cv::hconcat(scene.colRange(half, scene.cols), scene.colRange(0, half), out);
+    return out;
+}
+
+// Everything but the bands of ±degrees around longitudes 90 and 270.
+cv::Mat awayFromSeams(cv::Size size, double degrees) {
+    cv::Mat mask(size, CV_8U, cv::Scalar(255));
+    const int band = int(size.width * degrees / 360.0);
+    for (int seam : {size.width / 4, 3 * size.width / 4})
+        mask.colRange(std::max(seam - band, 0), std::min(seam + band, size.width)).setTo(0);
+    return mask;
+}
+
+struct ConverterRun {
+    int status = -1;
+    std::string err;
+};
+
+ConverterRun runConverter(const std::vector<std::string>& args, const std::string& env = "") {
+    std::string cmd = env + " '" CONVERTER_PATH "'";
+    for (const std::string& a : args)
+        cmd += " '" + a + "'";
+    const std::string err = testing::TempDir() + "/converter-" +
+                            testing::UnitTest::GetInstance()->current_test_info()->name() + ".err";
+    cmd += " >/dev/null 2>'" + err + "'";
+    ConverterRun r;
+    const int raw = std::system(cmd.c_str());
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    if (FILE* f = std::fopen(err.c_str(), "r")) {
+        char buf[4096];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+            r.err.append(buf, n);
+        std::fclose(f);
+    }
+    return r;
+}
+
+std::string out(const char* name) { return testing::TempDir() + "/" + name; }
+
+bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+// An in-process job with a delegate that records what the engine reports.
+struct Job {
+    Loomfold facade;
+    std::string error;
+    int calibrateCalls = 0;
+    int calibrateWidth = 0;
+    std::string answer;
+
+    Job(int mode, const std::string& input, const std::string& output, int w, int h, const char* calibration) {
+        facade.input_path = strdup(input.c_str());
+        facade.output_path = strdup(output.c_str());
+        facade.pano_width = facade.view_w = w;
+        facade.pano_height = facade.view_h = h;
+        facade.stitch_mode = mode;
+        facade.calibration = calibration;
+        facade.video_bitrate = 20000;
+        auto* d = new VideoStitchDelegate;
+        d->videoStitchError = [this](int code, std::string message) {
+            EXPECT_EQ(code, -1);
+            error = message;
+        };
+        d->videoStitchCalibrate = [this](unsigned char*, int width, int, int channels, char* text) {
+            ++calibrateCalls;
+            calibrateWidth = width;
+            EXPECT_EQ(channels, 3);
+            std::snprintf(text, 256, "%s", answer.c_str());
+        };
+        facade.SetDelegate(d);
+    }
+    ~Job() {
+        free(const_cast<char*>(facade.input_path));
+        free(const_cast<char*>(facade.output_path));
+    }
+};
+
+TEST(ConverterImage, TwinsStillShowsTheSceneTurnedHalfAround) {
+    const std::string result = out("twins-pano.jpg");
+    const ConverterRun r = runConverter({"image", kSamples + "/twins.jpg", result, "960", "480",
+                                samples::kTwinsCalibText, "0", "20"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("Export_Progress 0\n"), std::string::npos);
+    EXPECT_NE(r.err.find("Export_Progress 100\n"), std::string::npos);
+    const cv::Mat stitched = cv::imread(result), scene = cv::imread(kSamples + "/scene.png");
+    ASSERT_EQ(stitched.size(), cv::Size(960, 480));
+    const cv::Mat expected = turnedHalfAround(scene);
+    const cv::Mat mask = awayFromSeams(stitched.size(), 15);
+    const double away = psnr(lowPass(stitched), lowPass(expected), mask);
+    EXPECT_GE(away, 30.0);
+    // Not turned, it does not match: the half turn is real.
+    EXPECT_LT(psnr(lowPass(stitched), lowPass(scene), mask), 20.0);
+    std::printf("twins still: PSNR %.2f dB away from the seams (%.2f dB before the low-pass)\n", away,
+                psnr(stitched, expected, mask));
+}
+
+TEST(ConverterImage, SphereStillShowsTheSceneAroundTheLens) {
+    const std::string result = out("sphere-pano.jpg");
+    char calibration[128];
+    std::snprintf(calibration, sizeof calibration, "5_208_240_240_480_480_%g_0_0_0", double(samples::kSphereFov));
+    const ConverterRun r = runConverter({"sphere-image", kSamples + "/sphere.jpg", result, "960", "480", calibration, "0", "20"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const cv::Mat stitched = cv::imread(result), scene = cv::imread(kSamples + "/scene.png");
+    ASSERT_EQ(stitched.size(), cv::Size(960, 480));
+    // The lens sees from the top pole down to fov / 2; compare the upper
+    // part, away from the rim. The engine's sphere mapping brightens (a
+    // 1 / 0.85 power) and spaces rows by the radius, not by the player's
+    // effective radius, so the match is looser than for two lenses.
+    cv::Mat mask(stitched.size(), CV_8U, cv::Scalar(0));
+    mask.rowRange(8, 200).setTo(255);
+    const double top = psnr(lowPass(stitched), lowPass(scene), mask);
+    const double unrelated = psnr(lowPass(stitched), lowPass(turnedHalfAround(scene)), mask);
+    std::printf("sphere still: PSNR %.2f dB over the upper rows (turned scene: %.2f dB)\n", top, unrelated);
+    EXPECT_GE(top, 18.0);
+    EXPECT_GT(top, unrelated + 4);
+}
+
+TEST(EngineImage, SmallRadiusAsksTheHostOnce) {
+    const std::string answered = out("sphere-answered.png"), calibrated = out("sphere-calibrated.png");
+    {
+        Job job(2, kSamples + "/sphere.jpg", answered, 960, 480, "5_5_240_240_480_480_236_0_0_0");
+        job.answer = "5_208_240_240_480_480_236_0_0_0";
+        ASSERT_EQ(job.facade.InitGLES2(), 0) << job.error;
+        ASSERT_EQ(job.facade.StitchImage(), 0) << job.error;
+        EXPECT_EQ(job.calibrateCalls, 1);
+        EXPECT_EQ(job.calibrateWidth, 480);  // the luma stride
+    }
+    {
+        Job job(2, kSamples + "/sphere.jpg", calibrated, 960, 480, "5_208_240_240_480_480_236_0_0_0");
+        ASSERT_EQ(job.facade.InitGLES2(), 0) << job.error;
+        ASSERT_EQ(job.facade.StitchImage(), 0) << job.error;
+        EXPECT_EQ(job.calibrateCalls, 0);
+    }
+    const cv::Mat a = cv::imread(answered), b = cv::imread(calibrated);
+    EXPECT_EQ(cv::norm(a, b, cv::NORM_INF), 0.0);
+}
+
+TEST(EngineImage, StandardModeDrawsTheSourceUnchanged) {
+    const std::string result = out("standard-copy.png");
+    Job job(1, kSamples + "/standard.jpg", result, 960, 480, nullptr);
+    ASSERT_EQ(job.facade.InitGLES2(), 0) << job.error;
+    ASSERT_EQ(job.facade.StitchImage(), 0) << job.error;
+    const cv::Mat drawn = cv::imread(result), source = cv::imread(kSamples + "/standard.jpg");
+    const double quality = psnr(drawn, source, cv::Mat(drawn.size(), CV_8U, cv::Scalar(255)));
+    std::printf("standard: PSNR %.2f dB\n", quality);
+    EXPECT_GE(quality, 30.0);  // what 4:2:0 chroma leaves of the sample's hard edges
+    EXPECT_EQ(fnLoomfold(), 42);
+    EXPECT_EQ(nLoomfold, 0);
+}
+
+TEST(EngineImage, FailuresWriteNothing) {
+    {
+        Job job(0, kSamples + "/damaged/empty.jpg", out("none1.jpg"), 960, 480, samples::kTwinsCalibText);
+        ASSERT_EQ(job.facade.InitGLES2(), 0);
+        EXPECT_EQ(job.facade.StitchImage(), -1);
+        EXPECT_NE(job.error.find("cannot read the picture"), std::string::npos) << job.error;
+        EXPECT_FALSE(exists(out("none1.jpg")));
+    }
+    {
+        // A read-back larger than the render target is refused.
+        Job job(0, kSamples + "/twins.jpg", out("none2.jpg"), 960, 480, samples::kTwinsCalibText);
+        job.facade.pano_width = 1920;
+        ASSERT_EQ(job.facade.InitGLES2(), 0);
+        EXPECT_EQ(job.facade.StitchImage(), -1);
+        EXPECT_NE(job.error.find("does not fit"), std::string::npos) << job.error;
+        EXPECT_FALSE(exists(out("none2.jpg")));
+    }
+    {
+        Job job(0, kSamples + "/twins.jpg", out("none3.jpg"), 960, 480, "5_1_2_3_4_5_6_7_8_9");
+        ASSERT_EQ(job.facade.InitGLES2(), 0);
+        EXPECT_EQ(job.facade.StitchImage(), -1);
+        EXPECT_FALSE(exists(out("none3.jpg")));
+    }
+    {
+        // The video job is not in this engine yet: one clean error.
+        Job job(0, kSamples + "/twins.mp4", out("none4.mp4"), 960, 480, samples::kTwinsCalibText);
+        ASSERT_EQ(job.facade.InitGLES2(), 0);
+        EXPECT_EQ(job.facade.Stitch(), -1);
+        EXPECT_EQ(job.error, "open file fail");
+    }
+}
+
+TEST(ConverterImage, FailuresAreOneLineAndLeaveNothing) {
+    const std::string dir = testing::TempDir() + "/converter-failures";
+    std::system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "'").c_str());
+    struct Case {
+        std::vector<std::string> args;
+        std::string env;
+        const char* reason;
+    };
+    const std::string twins = kSamples + "/twins.jpg", result = dir + "/out.jpg";
+    const Case cases[] = {
+        {{"image", kSamples + "/missing.jpg", result, "960", "480", samples::kTwinsCalibText, "0", "20"}, "", "cannot read"},
+        {{"image", kSamples + "/damaged/empty.jpg", result, "960", "480", samples::kTwinsCalibText, "0", "20"}, "", "cannot read the picture"},
+        {{"image", twins, result, "960", "480", "not a calibration", "0", "20"}, "", "calibration"},
+        {{"image", twins, dir + "/no/such/folder/out.jpg", "960", "480", samples::kTwinsCalibText, "0", "20"}, "", "cannot write"},
+        {{"image", twins, result, "960", "480", samples::kTwinsCalibText, "0", "20"}, "env -u DISPLAY", "window system"},
+    };
+    for (const Case& c : cases) {
+        const ConverterRun r = runConverter(c.args, c.env);
+        EXPECT_EQ(r.status, 1) << c.reason << "\n" << r.err;
+        EXPECT_NE(r.err.find(std::string("Converter: ")), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(c.reason), std::string::npos) << c.reason << "\n" << r.err;
+    }
+    EXPECT_EQ(runConverter({"image"}).status, 2);
+    EXPECT_EQ(runConverter({"flatten", twins, result, "960", "480", "x", "0", "20"}).status, 2);
+    EXPECT_EQ(runConverter({"image", twins, result, "0", "480", "x", "0", "20"}).status, 2);
+    // Nothing was left behind: no output, no temporary file.
+    FILE* ls = popen(("ls -A '" + dir + "'").c_str(), "r");
+    char buf[256] = {0};
+    const size_t n = std::fread(buf, 1, sizeof buf - 1, ls);
+    pclose(ls);
+    EXPECT_EQ(n, 0u) << buf;
+}
+
+}  // namespace
