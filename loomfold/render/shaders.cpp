@@ -152,17 +152,23 @@ void main() {
 
 namespace {
 
+// Logs a shader's or program's info log under heading when it has one.
+template <typename GetLength, typename GetLog>
+void logInfo(GLuint object, GetLength getLength, GetLog getLog, const char* format) {
+    GLint length = 0;
+    getLength(object, GL_INFO_LOG_LENGTH, &length);
+    if (length <= 1)
+        return;
+    std::vector<char> log(size_t(length) + 1, '\0');
+    getLog(object, length, nullptr, log.data());
+    LF_LOG(kLogError, format, log.data());
+}
+
 GLuint compile(GLenum type, const char* source) {
     const GLuint shader = glCreateShader(type);
     glShaderSource(shader, 1, &source, nullptr);
     glCompileShader(shader);
-    GLint length = 0;
-    glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
-    if (length > 1) {
-        std::vector<char> log(size_t(length) + 1, '\0');
-        glGetShaderInfoLog(shader, length, nullptr, log.data());
-        LF_LOG(kLogError, "compileShader:\n%s\n \n", log.data());
-    }
+    logInfo(shader, glGetShaderiv, glGetShaderInfoLog, "compileShader:\n%s\n \n");
     GLint ok = GL_FALSE;
     glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
     if (!ok) {
@@ -192,13 +198,7 @@ unsigned buildProgram(const char* vertexSource, const char* fragmentSource) {
     glAttachShader(program, vertex);
     glAttachShader(program, fragment);
     glLinkProgram(program);
-    GLint length = 0;
-    glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-    if (length > 1) {
-        std::vector<char> log(size_t(length) + 1, '\0');
-        glGetProgramInfoLog(program, length, nullptr, log.data());
-        LF_LOG(kLogError, "linkProgram:\n%s", log.data());
-    }
+    logInfo(program, glGetProgramiv, glGetProgramInfoLog, "linkProgram:\n%s");
     GLint ok = GL_FALSE;
     glGetProgramiv(program, GL_LINK_STATUS, &ok);
     glDeleteShader(vertex);
