@@ -1,0 +1,117 @@
+// The panorama is drawn as the inside of a unit sphere: one mesh of 80 rings
+// by 161 columns as a single triangle strip (25 760 vertices), with a
+// texture coordinate for every vertex that depends on how the picture maps
+// onto the sphere. The three models differ only in that mapping; the mesh
+// and coordinate tables are plain arrays, built and tested without GL.
+#pragma once
+
+#include <QMatrix4x4>
+#include <QOpenGLShaderProgram>
+
+#include <array>
+#include <memory>
+
+#include "lensmeta/lensmeta.h"
+
+class QOpenGLFunctions;
+
+namespace vistamo::render {
+
+constexpr int kRings = 80;
+constexpr int kColumns = 160;
+constexpr int kVertices = kRings * (kColumns + 1) * 2;  // 25 760
+
+// Grid directions and the lens rotations of the two-lens model.
+struct EquirectGrid {
+    float dirX = 0, dirY = 0, dirZ = 0;
+    int gridWidth = kColumns;
+    int gridHeight = kRings;
+    float longitude = 0, latitude = 0;  // radians
+    float column = 0, row = 0;          // normalised to [−1, 1]
+
+    // Sets the direction of grid point (c, r) in the lens frame (+y ahead).
+    void pointAt(int c, int r);
+    // Turns the direction about unit-less axis a by angle t (radians).
+    void rotateAbout(const float a[3], float t);
+};
+
+// The column of strip position j on ring i (the strip zig-zags).
+inline int columnOf(int ring, int j) { return ring % 2 == 0 ? j : kColumns - j; }
+
+class SphereModel {
+public:
+    SphereModel();
+    virtual ~SphereModel();
+
+    virtual void buildProgram() = 0;
+    virtual void draw() = 0;
+    virtual void buildDefaultTexCoords() = 0;
+    virtual void setImageData(const ImageData& data) = 0;
+    virtual void rotateModel(float degrees) = 0;
+
+    void buildMesh();
+    void setFunctions(QOpenGLFunctions* functions) { gl = functions; }
+    bool programLinked() const { return program.isLinked(); }
+
+    QMatrix4x4 projection;
+    QMatrix4x4 model;
+    QMatrix4x4 view;
+    std::array<float, kVertices * 2> texCoordA{};
+    std::array<float, kVertices * 2> texCoordB{};
+    ImageData data;
+    std::array<float, kVertices * 3> positions{};
+    QOpenGLShaderProgram program;
+    int uMvp = -1, uTexture = -1, aPosition = -1, aTexCoord = -1, uIsYuv = -1;
+    bool texCoordsReady = false;
+    QOpenGLFunctions* gl = nullptr;
+
+protected:
+    // Compiles and links the two texts, logging each result under name.
+    void compile(const char* name, const char* vertex, const char* fragment);
+    void drawStrip(int texCoordBLocation);
+};
+
+class GLSphereStandard : public SphereModel {
+public:
+    void buildProgram() override;
+    void draw() override;
+    void buildDefaultTexCoords() override;
+    void setImageData(const ImageData&) override {}
+    // Turns the model matrix by 90 degrees about +y (never called by the view).
+    void rotateModel(float) override;
+};
+
+class GLSphereFishEye : public SphereModel {
+public:
+    void buildProgram() override;
+    void draw() override;
+    void buildDefaultTexCoords() override {}
+    void setImageData(const ImageData& data) override;
+    void rotateModel(float) override {}
+
+    // The radius at which the lens edge of fov / 2 lies for a circle of
+    // radius r centred at x = cx.
+    static int effectiveRadius(int r, int cx);
+};
+
+class GLSphere2FishEye : public SphereModel {
+public:
+    GLSphere2FishEye();
+    void buildProgram() override;
+    void draw() override;
+    void buildDefaultTexCoords() override {}
+    void setImageData(const ImageData& data) override;
+    void rotateModel(float) override {}
+
+    // The frame pixel of grid point (c, r) in lens k.
+    void lensPixel(int c, int r, int lens, float& px, float& py);
+
+    const float yawAxis[3] = {0, 0, -1};
+    const float pitchAxis[3] = {-1, 0, 0};
+    const float rollAxis[3] = {0, -1, 0};
+    std::unique_ptr<EquirectGrid> grid;
+    int aTexCoordB = -1, uMaskSize = -1, uYaw0 = -1, uYaw1 = -1;
+    float yaw0 = 0, yaw1 = 0;
+};
+
+}  // namespace vistamo::render

@@ -1,0 +1,23 @@
+#include "video_texture_player.h"
+
+#include <QMetaObject>
+
+namespace vistamo::render {
+
+VideoTexturePlayer::VideoTexturePlayer() : VideoOutput(nullptr) {
+    forcePreferredPixelFormat(true);
+    setPreferredPixelFormat(media::VideoFormat::PixelFormat(15));
+}
+
+bool VideoTexturePlayer::receiveFrame(const media::VideoFrame& frame) {
+    VideoOutput::receiveFrame(frame);  // keeps it as the current frame
+    GLView* view = view_.load();
+    if (!view || !frame.isValid())
+        return true;
+    frameReceived_ = true;
+    view->takeFrame(frame);
+    QMetaObject::invokeMethod(view, "update", Qt::QueuedConnection);
+    return true;
+}
+
+}  // namespace vistamo::render
