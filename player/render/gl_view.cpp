@@ -108,11 +108,27 @@ void GLView::paintGL() {
 }
 
 void GLView::uploadTexture() {
+    if (frameImage.isNull())
+        return;
+    const bool sameShape = texture_->isStorageAllocated() && texture_->width() == frameImage.width() &&
+                           texture_->height() == frameImage.height() &&
+                           frameImage.format() == QImage::Format_ARGB32;
+    if (sameShape) {
+        // Same size: the picture goes into the existing storage, and only
+        // when it changed since the last upload.
+        if (frameDirty) {
+            texture_->setData(QOpenGLTexture::BGRA, QOpenGLTexture::UInt8, frameImage.constBits());
+            texture_->generateMipMaps();
+        }
+        texture_->bind(0);
+        frameDirty = false;
+        return;
+    }
     if (texture_->isStorageAllocated()) {
         texture_->release();
         texture_->destroy();
     }
-    if (frameImage.isNull() || !texture_->create())
+    if (!texture_->create())
         return;
     texture_->setData(frameImage, QOpenGLTexture::GenerateMipMaps);
     texture_->setMinificationFilter(QOpenGLTexture::Linear);
