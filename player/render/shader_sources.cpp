@@ -13,45 +13,29 @@ void main() {
 }
 )";
 
-const char* const kStandardFragment = R"(
-uniform lowp sampler2D u_Texture;
-varying mediump vec2 v_TexCoordinate;
-uniform bool isYuv420;
-uniform lowp sampler2D SamplerY;
-uniform lowp sampler2D SamplerU;
-uniform lowp sampler2D SamplerV;
-uniform mediump mat3 colorConversionMatrix;
-void main() {
-    if (!isYuv420) {
-        gl_FragColor = texture2D(u_Texture, v_TexCoordinate);
-    } else {
-        mediump vec3 yuv = vec3(texture2D(SamplerY, v_TexCoordinate).r - 16.0 / 255.0,
-                                texture2D(SamplerU, v_TexCoordinate).r - 0.5,
-                                texture2D(SamplerV, v_TexCoordinate).r - 0.5);
-        gl_FragColor = vec4(colorConversionMatrix * yuv, 1.0);
-    }
-}
-)";
+// Standard and Sphere share one fragment text; only the precision of the
+// coordinate and of the YUV samplers differs.
+#define VST_PLAIN_FRAGMENT(coordinatePrecision, samplerPrecision)                              \
+    "uniform lowp sampler2D u_Texture;\n"                                                     \
+    "varying " coordinatePrecision " vec2 v_TexCoordinate;\n"                                \
+    "uniform bool isYuv420;\n"                                                                \
+    "uniform " samplerPrecision " sampler2D SamplerY;\n"                                     \
+    "uniform " samplerPrecision " sampler2D SamplerU;\n"                                     \
+    "uniform " samplerPrecision " sampler2D SamplerV;\n"                                     \
+    "uniform mediump mat3 colorConversionMatrix;\n"                                           \
+    "void main() {\n"                                                                         \
+    "    if (!isYuv420) {\n"                                                                  \
+    "        gl_FragColor = texture2D(u_Texture, v_TexCoordinate);\n"                         \
+    "    } else {\n"                                                                          \
+    "        mediump vec3 yuv = vec3(texture2D(SamplerY, v_TexCoordinate).r - 16.0 / 255.0,\n" \
+    "                                texture2D(SamplerU, v_TexCoordinate).r - 0.5,\n"         \
+    "                                texture2D(SamplerV, v_TexCoordinate).r - 0.5);\n"        \
+    "        gl_FragColor = vec4(colorConversionMatrix * yuv, 1.0);\n"                        \
+    "    }\n"                                                                                 \
+    "}\n"
 
-const char* const kSphereFragment = R"(
-uniform lowp sampler2D u_Texture;
-varying highp vec2 v_TexCoordinate;
-uniform bool isYuv420;
-uniform mediump sampler2D SamplerY;
-uniform mediump sampler2D SamplerU;
-uniform mediump sampler2D SamplerV;
-uniform mediump mat3 colorConversionMatrix;
-void main() {
-    if (!isYuv420) {
-        gl_FragColor = texture2D(u_Texture, v_TexCoordinate);
-    } else {
-        mediump vec3 yuv = vec3(texture2D(SamplerY, v_TexCoordinate).r - 16.0 / 255.0,
-                                texture2D(SamplerU, v_TexCoordinate).r - 0.5,
-                                texture2D(SamplerV, v_TexCoordinate).r - 0.5);
-        gl_FragColor = vec4(colorConversionMatrix * yuv, 1.0);
-    }
-}
-)";
+const char* const kStandardFragment = VST_PLAIN_FRAGMENT("mediump", "lowp");
+const char* const kSphereFragment = VST_PLAIN_FRAGMENT("highp", "mediump");
 
 const char* const kTwinsVertex = R"(
 attribute vec4 a_Position;
