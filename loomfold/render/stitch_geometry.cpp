@@ -1,11 +1,20 @@
 #include "stitch_geometry.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace loomfold {
 namespace {
 
 constexpr float kPi = 3.14159265358979f;
+
+// A calibration can hold any number: truncate to int, saturating (NaN → 0).
+int truncated(double v) {
+    if (!(v == v))
+        return 0;
+    return int(std::clamp(v, double(std::numeric_limits<int>::min()), double(std::numeric_limits<int>::max())));
+}
 
 struct Vec3 {
     float x, y, z;
@@ -96,17 +105,18 @@ std::vector<float> sphereTexCoords(const LensRecord& record) {
     if (record.calibWidth <= 0 || record.frameWidth <= 0 || record.frameHeight <= 0 || record.fov <= 0)
         return t;
     const float m = float(record.frameWidth) / record.calibWidth;
-    const int radius = int(l.radius * m), cx = int(l.centerX * m), cy = int(l.centerY * m);
-    const float step = radius * (kPi / 80) / (record.fov * kPi / 360);
-    const int rows = int(std::ceil(record.fov * 80 / 360)) - 1;
+    const int radius = truncated(double(l.radius) * m), cx = truncated(double(l.centerX) * m),
+              cy = truncated(double(l.centerY) * m);
+    const float step = float(radius) * (kPi / 80) / (record.fov * kPi / 360);
+    const int rows = truncated(std::ceil(double(record.fov) * 80 / 360)) - 1;
     for (int i = 0; i < std::min(rows, kGridRows); ++i) {
         for (int j = 0; j <= kGridColumns; ++j) {
             const float angle = gridColumn(i, j) * kPi / 80;
             const size_t at = (size_t(i) * (kGridColumns + 1) + size_t(j)) * 4;
-            t[at] = (cx + std::sin(angle) * i * step) / record.frameWidth;
-            t[at + 1] = (cy + std::cos(angle) * i * step) / record.frameHeight;
-            t[at + 2] = (cx + std::sin(angle) * (i + 1) * step) / record.frameWidth;
-            t[at + 3] = (cy + std::cos(angle) * (i + 1) * step) / record.frameHeight;
+            t[at] = (float(cx) + std::sin(angle) * float(i) * step) / float(record.frameWidth);
+            t[at + 1] = (float(cy) + std::cos(angle) * float(i) * step) / float(record.frameHeight);
+            t[at + 2] = (float(cx) + std::sin(angle) * float(i + 1) * step) / float(record.frameWidth);
+            t[at + 3] = (float(cy) + std::cos(angle) * float(i + 1) * step) / float(record.frameHeight);
         }
     }
     return t;

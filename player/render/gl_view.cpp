@@ -270,13 +270,13 @@ void GLView::takeFrame(const media::VideoFrame& frame) {
         record.frameWidth = frameImage.width();
         record.frameHeight = frameImage.height();
         const double x = double(record.frameWidth) / std::max(record.calibWidth, 1);
-        record.calibWidth = int(record.calibWidth * x);
-        record.calibHeight = int(record.calibHeight * x);
+        record.calibWidth = saturatedInt(record.calibWidth * x);
+        record.calibHeight = saturatedInt(record.calibHeight * x);
         if (record.lenses.size() == 1) {
             LenParam& lens = record.lenses[0];
-            lens.radius = int(lens.radius * x);
-            lens.centerX = int(lens.centerX * x);
-            lens.centerY = int(lens.centerY * x);
+            lens.radius = saturatedInt(lens.radius * x);
+            lens.centerX = saturatedInt(lens.centerX * x);
+            lens.centerY = saturatedInt(lens.centerY * x);
         }
         sphere_->setImageData(record);
         sphere_->texCoordsReady = true;
@@ -296,9 +296,9 @@ void GLView::takeFrame(const media::VideoFrame& frame) {
     record.frameHeight = fit.height;
     record.fov = 236.0f;
     LenParam lens;
-    lens.radius = int(fit.radius);
-    lens.centerX = int(fit.centerX);
-    lens.centerY = int(fit.centerY);
+    lens.radius = saturatedInt(fit.radius);
+    lens.centerX = saturatedInt(fit.centerX);
+    lens.centerY = saturatedInt(fit.centerY);
     record.lenses.push_back(lens);
     sphere_->setImageData(record);
     sphere_->texCoordsReady = true;

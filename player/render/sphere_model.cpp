@@ -3,7 +3,9 @@
 #include <QDebug>
 #include <QOpenGLFunctions>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "shader_sources.h"
 
@@ -16,6 +18,12 @@ constexpr float kDegToRad = 0.017453292f;
 constexpr double kTwoPi = 6.283185307179586;
 
 }  // namespace
+
+int saturatedInt(double value) {
+    if (!(value == value))
+        return 0;
+    return int(std::clamp(value, double(std::numeric_limits<int>::min()), double(std::numeric_limits<int>::max())));
+}
 
 void EquirectGrid::pointAt(int c, int r) {
     column = float(c) * 2 / float(gridWidth) - 1;
@@ -129,13 +137,17 @@ void GLSphereFishEye::draw() {
 }
 
 int GLSphereFishEye::effectiveRadius(int r, int cx) {
-    int p = cx;
-    const int t = cx - r;
-    if (p <= t)
-        return 0;
-    while (!(std::abs(p - t) <= 4 || p < 0))
-        p -= 2;
-    return p < 0 ? r : cx - p;
+    // Step p from cx down by 2 until it lies within 4 of t = cx − r or falls
+    // below 0; computed in closed form (and 64 bits) so that no radius makes
+    // it loop long or overflow.
+    const int64_t radius = r, centre = cx;
+    if (radius <= 0)
+        return 0;  // p = cx does not lie above t
+    const int64_t toTarget = radius <= 4 ? 0 : (radius - 4 + 1) / 2;  // steps until p − t ≤ 4
+    const int64_t toNegative = centre < 0 ? 0 : centre / 2 + 1;       // steps until p < 0
+    const int64_t steps = std::min(toTarget, toNegative);
+    const int64_t p = centre - 2 * steps;
+    return p < 0 ? r : saturatedInt(double(2 * steps));
 }
 
 void GLSphereFishEye::setImageData(const ImageData& d) {
@@ -144,7 +156,7 @@ void GLSphereFishEye::setImageData(const ImageData& d) {
         return;
     const LenParam& lens = data.lenses[0];
     const float fov = data.fov;
-    const int rows = int(std::ceil(fov * 80.0f / 360.0f));
+    const int rows = saturatedInt(std::ceil(double(fov) * 80.0 / 360.0));
     const int e = effectiveRadius(lens.radius, lens.centerX);
     const float delta = float(double(e) * kStep / (double(fov) * 3.14159265358979 / 360.0));
     const float w = float(data.frameWidth), h = float(data.frameHeight);

@@ -35,6 +35,10 @@ struct EquirectGrid {
     void rotateAbout(const float a[3], float t);
 };
 
+// Truncates to int, saturating at its range (NaN gives 0): calibration
+// texts may hold any number.
+int saturatedInt(double value);
+
 // The column of strip position j on ring i (the strip zig-zags).
 inline int columnOf(int ring, int j) { return ring % 2 == 0 ? j : kColumns - j; }
 

@@ -45,6 +45,7 @@ TEST(SphereMesh, StandardCoordinates) {
     EXPECT_FLOAT_EQ(m.texCoordA[ring1], 1.0f);  // odd rings start at column 160
 }
 
+
 ImageData sphereRecord(int radius, int cx, int cy, float fov) {
     ImageData d;
     d.frameWidth = 1920;
@@ -56,6 +57,31 @@ ImageData sphereRecord(int radius, int cx, int cy, float fov) {
     lens.centerY = cy;
     d.lenses.push_back(lens);
     return d;
+}
+
+// The effective-radius rule as it is stated: step p from cx down by 2.
+int effectiveRadiusByLoop(int r, int cx) {
+    int p = cx;
+    const int t = cx - r;
+    if (p <= t)
+        return 0;
+    while (!(std::abs(p - t) <= 4 || p < 0))
+        p -= 2;
+    return p < 0 ? r : cx - p;
+}
+
+TEST(SphereModelCoords, EffectiveRadiusMatchesTheRuleAndNeverOverflows) {
+    for (int r = -3; r < 60; ++r)
+        for (int cx = -5; cx < 70; ++cx)
+            ASSERT_EQ(GLSphereFishEye::effectiveRadius(r, cx), effectiveRadiusByLoop(r, cx)) << r << " " << cx;
+    EXPECT_EQ(GLSphereFishEye::effectiveRadius(2147483647, 2147483647), 2147483644);
+    EXPECT_EQ(GLSphereFishEye::effectiveRadius(2147483647, -2147483647 - 1), 2147483647);
+    EXPECT_EQ(saturatedInt(1e30), 2147483647);
+    EXPECT_EQ(saturatedInt(-1e30), -2147483647 - 1);
+    // A field of view at the float limit builds the rings it can, no more.
+    GLSphereFishEye m;
+    m.setImageData(sphereRecord(700, 960, 960, 3.4e38f));
+    EXPECT_NEAR(m.texCoordA[0] * 1920, 960, 1e-3);
 }
 
 TEST(SphereModelCoords, EquidistantLensRings) {
