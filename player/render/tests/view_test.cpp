@@ -153,6 +153,48 @@ TEST_F(ViewTest, DragWheelEdgeAndDoubleClick) {
     EXPECT_EQ(host.fullscreens, 1);
 }
 
+// The Twins blend on a picture that is red on the left, blue on the right:
+// every vertex samples red in lens A and blue in lens B, so the screen
+// centre's colour tells the blend weight at the longitude looked at.
+TEST_F(ViewTest, TwinsSeamsBlendAsSpecified) {
+    view.setKind(Twins);
+    QImage halves(64, 32, QImage::Format_ARGB32);
+    for (int x = 0; x < 64; ++x)
+        for (int y = 0; y < 32; ++y)
+            halves.setPixel(x, y, x < 32 ? qRgb(255, 0, 0) : qRgb(0, 0, 255));
+    view.showImage(halves);
+    GLSphere2FishEye& twins = view.twinsModel();
+    for (size_t k = 0; k < twins.texCoordA.size(); k += 2) {
+        twins.texCoordA[k] = 0.25f;
+        twins.texCoordA[k + 1] = 0.5f;
+        twins.texCoordB[k] = 0.75f;
+        twins.texCoordB[k + 1] = 0.5f;
+    }
+    twins.data.fov2 = 190;  // m = 10
+    twins.yaw0 = 270;
+    twins.yaw1 = 90;
+    twins.texCoordsReady = true;
+    // Camera yaw y looks through the centre at longitude y + 180.
+    struct Case {
+        double longitude;
+        double blue;  // weight of lens B
+    };
+    for (const Case& c : {Case{180, 0}, Case{0, 1}, Case{359, 1}, Case{90, 0.5}, Case{85, 0.75}, Case{275, 0.75}}) {
+        view.setCamera(c.longitude - 180, 0, 3);
+        spin(60);
+        const QImage shot = view.grabFramebuffer();
+        const QColor centre = shot.pixelColor(shot.width() / 2, shot.height() / 2);
+        EXPECT_NEAR(centre.blueF(), c.blue, 0.03) << c.longitude;
+        EXPECT_NEAR(centre.redF(), 1 - c.blue, 0.03) << c.longitude;
+    }
+    // Equal seams: lens A everywhere.
+    twins.yaw1 = 270;
+    view.setCamera(-180, 0, 3);
+    spin(60);
+    const QImage shot = view.grabFramebuffer();
+    EXPECT_EQ(shot.pixelColor(shot.width() / 2, shot.height() / 2).red(), 255);
+}
+
 TEST(FrameIntake, Sizes) {
     EXPECT_EQ(intakeSize({3840, 1920}), QSize(1920, 960));
     EXPECT_EQ(intakeSize({2158, 1080}), QSize(2158, 1080));
