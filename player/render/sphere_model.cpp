@@ -160,7 +160,9 @@ void GLSphereFishEye::setImageData(const ImageData& d) {
     const int e = effectiveRadius(lens.radius, lens.centerX);
     const float delta = float(double(e) * kStep / (double(fov) * 3.14159265358979 / 360.0));
     const float w = float(data.frameWidth), h = float(data.frameHeight);
-    for (int i = 0; i <= rows - 2 && i < kRings; ++i) {
+    // Rings 0 .. rows − 2; a negative field of view gives none.
+    const int lastRing = rows < 2 ? -1 : std::min(rows - 2, kRings - 1);
+    for (int i = 0; i <= lastRing; ++i) {
         for (int j = 0; j <= kColumns; ++j) {
             const float alpha = kStep * float(columnOf(i, j));
             const size_t k = (size_t(i) * (kColumns + 1) + size_t(j)) * 4;
