@@ -9,55 +9,40 @@
 namespace mp4 {
 namespace {
 
-int32_t low32(uint64_t v) { return int32_t(uint32_t(v)); }
-int32_t high32(uint64_t v) { return int32_t(uint32_t(v >> 32)); }
-
-bool isChunkOffsetTable(const Box& box) {
-    return std::memcmp(box.boxType, "stco", 4) == 0 || std::memcmp(box.boxType, "co64", 4) == 0;
-}
-
 // Copies a chunk-offset table, moving every entry by delta. The input is at
 // the table's content. A table widened by the save planning reads 32-bit
 // entries and writes 64-bit ones. Bytes after the entries, if any, are
 // copied as they are.
 bool saveChunkOffsets(const Box& box, QIODevice& input, QIODevice& output, int64_t delta) {
-    const bool writeWide = std::memcmp(box.boxType, "co64", 4) == 0;
-    const uint64_t inSize = writeWide && !box.widenOffsets ? 8 : 4;
-    const uint64_t outSize = writeWide ? 8 : 4;
-    uint32_t versionFlags, count;
-    if (box.inputContentSize < 8 || !io::readU32(input, versionFlags) || !io::readU32(input, count))
-        return false;
-    if (uint64_t(count) > (box.inputContentSize - 8) / inSize)
-        return false;  // more entries than the box holds
-    if (!io::writeU32(output, versionFlags) || !io::writeU32(output, count))
-        return false;
-    constexpr uint32_t kBlockEntries = 1 << 16;
-    std::vector<unsigned char> in(size_t(kBlockEntries) * inSize);
-    std::vector<unsigned char> out(size_t(kBlockEntries) * outSize);
-    for (uint32_t done = 0; done < count;) {
-        const uint32_t n = std::min(kBlockEntries, count - done);
-        if (!io::readExact(input, reinterpret_cast<char*>(in.data()), uint64_t(n) * inSize))
-            return false;
+    const uint64_t outSize = box.is("co64") ? 8 : 4;
+    std::vector<unsigned char> out;
+    bool headerWritten = false;
+    uint32_t versionFlags = 0, count = 0;
+    const bool copied = readChunkOffsets(input, box, versionFlags, count, [&](const uint64_t* offsets, uint32_t n) {
+        if (!headerWritten) {
+            if (!io::writeU32(output, versionFlags) || !io::writeU32(output, count))
+                return false;
+            headerWritten = true;
+        }
+        out.resize(size_t(n) * outSize);
         unsigned char* o = out.data();
         for (uint32_t k = 0; k < n; ++k) {
-            const unsigned char* p = &in[size_t(k) * inSize];
-            uint64_t offset = 0;
-            for (uint64_t b = 0; b < inSize; ++b)
-                offset = (offset << 8) | p[b];
             // The save planning has checked every entry; this guards the rest.
             int64_t moved;
-            if (offset > uint64_t(std::numeric_limits<int64_t>::max()) ||
-                __builtin_add_overflow(int64_t(offset), delta, &moved) || moved < 0 ||
+            if (offsets[k] > uint64_t(std::numeric_limits<int64_t>::max()) ||
+                __builtin_add_overflow(int64_t(offsets[k]), delta, &moved) || moved < 0 ||
                 (outSize == 4 && uint64_t(moved) > 0xFFFFFFFFu))
                 return false;
             for (int b = int(outSize) - 1; b >= 0; --b)
                 *o++ = (unsigned char)(uint64_t(moved) >> (8 * b));
         }
-        if (!io::writeExact(output, reinterpret_cast<const char*>(out.data()), uint64_t(o - out.data())))
-            return false;
-        done += n;
-    }
-    const uint64_t rest = box.inputContentSize - 8 - uint64_t(count) * inSize;
+        return io::writeExact(output, reinterpret_cast<const char*>(out.data()), out.size());
+    });
+    if (!copied)
+        return false;
+    if (!headerWritten && (!io::writeU32(output, versionFlags) || !io::writeU32(output, count)))
+        return false;
+    const uint64_t rest = box.inputContentSize - 8 - uint64_t(count) * box.inputOffsetSize();
     return io::copyBytes(input, output, rest);
 }
 
@@ -66,6 +51,36 @@ bool saveChunkOffsets(const Box& box, QIODevice& input, QIODevice& output, int64
 Box::Box() { std::memcpy(boxType, "    ", 5); }
 
 Box::~Box() = default;
+
+bool Box::is(const char* fourCharacters) const { return std::memcmp(boxType, fourCharacters, 4) == 0; }
+
+bool readChunkOffsets(QIODevice& input, const Box& box, uint32_t& versionFlags, uint32_t& count,
+                      const OffsetBlock& onBlock) {
+    const uint64_t entrySize = box.inputOffsetSize();
+    if (box.inputContentSize < 8 || !io::readU32(input, versionFlags) || !io::readU32(input, count))
+        return false;
+    if (uint64_t(count) > (box.inputContentSize - 8) / entrySize)
+        return false;  // more entries than the box holds
+    constexpr uint32_t kBlockEntries = 1 << 16;
+    std::vector<unsigned char> raw(size_t(std::min(count, kBlockEntries)) * entrySize);
+    std::vector<uint64_t> offsets(std::min(count, kBlockEntries));
+    for (uint32_t done = 0; done < count;) {
+        const uint32_t n = std::min(kBlockEntries, count - done);
+        if (!io::readExact(input, reinterpret_cast<char*>(raw.data()), uint64_t(n) * entrySize))
+            return false;
+        for (uint32_t k = 0; k < n; ++k) {
+            const unsigned char* p = &raw[size_t(k) * entrySize];
+            uint64_t offset = 0;
+            for (uint64_t b = 0; b < entrySize; ++b)
+                offset = (offset << 8) | p[b];
+            offsets[k] = offset;
+        }
+        if (!onBlock(offsets.data(), n))
+            return false;
+        done += n;
+    }
+    return true;
+}
 
 void Box::setType(const char* fourCharacters) {
     std::memcpy(boxType, fourCharacters, 4);
@@ -140,7 +155,7 @@ bool Box::save(QIODevice& input, QIODevice& output, int64_t delta) const {
     }
     if (contentStart() != 0 && !io::seek(input, contentStart()))
         return false;
-    if (isChunkOffsetTable(*this))
+    if (isChunkOffsetTable())
         return saveChunkOffsets(*this, input, output, delta);
     return io::copyBytes(input, output, contentSize);
 }

@@ -8,6 +8,7 @@
 #include <QIODevice>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,6 +39,11 @@ public:
     uint64_t totalSize() const { return headerSize + contentSize; }
     uint64_t contentStart() const { return position + headerSize; }
     std::string type() const { return std::string(boxType, 4); }
+    bool is(const char* fourCharacters) const;
+    bool isChunkOffsetTable() const { return is("stco") || is("co64"); }
+    // Bytes per entry of a chunk-offset table as the input holds it (a
+    // widened "stco" still has 32-bit entries there).
+    uint64_t inputOffsetSize() const { return is("co64") && !widenOffsets ? 8 : 4; }
     void setType(const char* fourCharacters);
 
     char boxType[5];            // four characters and a terminating NUL
@@ -70,6 +76,18 @@ struct BoxHeader {
     char type[5] = {0, 0, 0, 0, 0};
 };
 bool readBoxHeader(QIODevice& input, uint64_t position, uint64_t end, BoxHeader& header);
+
+// Reads the chunk-offset table of box from the input's current position (its
+// content): the version-and-flags word, the count, then the entries in
+// blocks, each handed to onBlock decoded. False on a short read, a count
+// larger than the box, or when onBlock returns false.
+using OffsetBlock = std::function<bool(const uint64_t* offsets, uint32_t n)>;
+bool readChunkOffsets(QIODevice& input, const Box& box, uint32_t& versionFlags, uint32_t& count,
+                      const OffsetBlock& onBlock);
+
+// The low and high 32-bit words of a 64-bit value, for the trace lines.
+inline int32_t low32(uint64_t v) { return int32_t(uint32_t(v)); }
+inline int32_t high32(uint64_t v) { return int32_t(uint32_t(v >> 32)); }
 
 // Writes the "invalid size" error line of the header at position.
 void reportInvalidSize(const BoxHeader& header, uint64_t position);

@@ -9,9 +9,6 @@
 namespace mp4 {
 namespace {
 
-int32_t low32(uint64_t v) { return int32_t(uint32_t(v)); }
-int32_t high32(uint64_t v) { return int32_t(uint32_t(v >> 32)); }
-
 const char* const kSoundSampleDescriptions[] = {"NONE", "raw ", "twos", "sowt", "fl32", "fl64",
                                                 "in24", "in32", "ulaw", "alaw", "lpcm", "mp4a"};
 
@@ -105,7 +102,7 @@ std::list<std::unique_ptr<Box>> loadChildren(QIODevice& input, uint64_t start, u
 
 bool Container::addChild(std::unique_ptr<Box> box) {
     for (const auto& child : children) {
-        if (std::memcmp(child->boxType, box->boxType, 4) == 0) {
+        if (child->is(box->boxType)) {
             error("Error, cannot merge leafs.");
             return false;
         }

@@ -10,11 +10,6 @@
 namespace mp4 {
 namespace {
 
-int32_t low32(uint64_t v) { return int32_t(uint32_t(v)); }
-int32_t high32(uint64_t v) { return int32_t(uint32_t(v >> 32)); }
-
-bool hasType(const Box& box, const char* type) { return std::memcmp(box.boxType, type, 4) == 0; }
-
 // Calls f on every leaf below container, depth first.
 template <typename F>
 void forEachLeaf(Container& container, F&& f) {
@@ -32,31 +27,18 @@ struct OffsetRange {
     uint64_t largest = 0;
 };
 
-// Reads the entries of a chunk-offset table as it is in the input (a table
-// already widened by an earlier save still has 32-bit entries there).
+// The smallest and largest entry of a chunk-offset table in the input.
 bool scanChunkOffsets(QIODevice& input, const Box& box, OffsetRange& range) {
-    const uint64_t entrySize = hasType(box, "co64") && !box.widenOffsets ? 8 : 4;
+    if (!io::seek(input, box.contentStart()))
+        return false;
     uint32_t versionFlags;
-    if (box.inputContentSize < 8 || !io::seek(input, box.contentStart()) ||
-        !io::readU32(input, versionFlags) || !io::readU32(input, range.count))
-        return false;
-    if (uint64_t(range.count) > (box.inputContentSize - 8) / entrySize)
-        return false;
-    for (uint32_t k = 0; k < range.count; ++k) {
-        uint64_t offset;
-        if (entrySize == 8) {
-            if (!io::readU64(input, offset))
-                return false;
-        } else {
-            uint32_t offset32;
-            if (!io::readU32(input, offset32))
-                return false;
-            offset = offset32;
+    return readChunkOffsets(input, box, versionFlags, range.count, [&range](const uint64_t* offsets, uint32_t n) {
+        for (uint32_t k = 0; k < n; ++k) {
+            range.smallest = std::min(range.smallest, offsets[k]);
+            range.largest = std::max(range.largest, offsets[k]);
         }
-        range.smallest = std::min(range.smallest, offset);
-        range.largest = std::max(range.largest, offset);
-    }
-    return true;
+        return true;
+    });
 }
 
 }  // namespace
@@ -72,10 +54,10 @@ std::unique_ptr<Mpeg4Container> Mpeg4Container::load(QIODevice& input) {
         return nullptr;
     }
     for (const auto& child : file->children) {
-        if (hasType(*child, "moov")) file->moov = child.get();
-        else if (hasType(*child, "free")) file->free = child.get();
-        else if (hasType(*child, "ftyp")) file->ftyp = child.get();
-        else if (hasType(*child, "mdat") && !file->mdat) file->mdat = child.get();
+        if (child->is("moov")) file->moov = child.get();
+        else if (child->is("free")) file->free = child.get();
+        else if (child->is("ftyp")) file->ftyp = child.get();
+        else if (child->is("mdat") && !file->mdat) file->mdat = child.get();
     }
     if (!file->moov) {
         error("Error, file does not contain moov box.");
@@ -117,7 +99,7 @@ bool Mpeg4Container::planChunkOffsets(QIODevice& input, int64_t& delta) {
     std::map<const Box*, OffsetRange> ranges;
     bool scanFailed = false;
     forEachLeaf(*this, [&](Box& box) {
-        if (box.payload || (!hasType(box, "stco") && !hasType(box, "co64")))
+        if (box.payload || !box.isChunkOffsetTable())
             return;
         OffsetRange range;
         if (!scanChunkOffsets(input, box, range))
@@ -144,7 +126,7 @@ bool Mpeg4Container::planChunkOffsets(QIODevice& input, int64_t& delta) {
                 error("Error, chunk offsets cannot be moved by " + std::to_string(delta) + ".");
                 return false;
             }
-            if (hasType(box, "stco") && uint64_t(moved) > 0xFFFFFFFFu) {
+            if (box.is("stco") && uint64_t(moved) > 0xFFFFFFFFu) {
                 box.setType("co64");
                 box.widenOffsets = true;
                 box.contentSize = box.inputContentSize + 4 * uint64_t(range.count);

@@ -22,8 +22,6 @@ namespace {
 const unsigned char kSphericalUuid[16] = {0xff, 0xcc, 0x82, 0x63, 0xf8, 0x55, 0x4a, 0x93,
                                           0x88, 0x14, 0x58, 0x7a, 0x02, 0x52, 0x1f, 0xdd};
 
-bool hasType(const Box& box, const char* type) { return std::memcmp(box.boxType, type, 4) == 0; }
-
 // The four-character handler type of an "hdlr" box, empty when unreadable.
 std::string handlerType(QIODevice& input, const Box& hdlr) {
     char type[4];
@@ -35,11 +33,11 @@ std::string handlerType(QIODevice& input, const Box& hdlr) {
 
 bool isVideoTrack(QIODevice& input, Container& trak) {
     for (auto& child : trak.children) {
-        if (!hasType(*child, "mdia") || child->boxKind() != 1)
+        if (!child->is("mdia") || child->boxKind() != 1)
             continue;
         trace("element.name %s", child->boxType);
         for (auto& grandChild : static_cast<Container&>(*child).children)
-            if (hasType(*grandChild, "hdlr") && handlerType(input, *grandChild) == "vide")
+            if (grandChild->is("hdlr") && handlerType(input, *grandChild) == "vide")
                 return true;
     }
     return false;
@@ -102,7 +100,7 @@ int addSphericalBoxes(Mpeg4Container& file, QIODevice& input) {
     auto& moov = static_cast<Container&>(*file.moov);
     for (auto& child : moov.children) {
         trace("element.name %s", child->boxType);
-        if (!hasType(*child, "trak") || child->boxKind() != 1)
+        if (!child->is("trak") || child->boxKind() != 1)
             continue;
         auto& trak = static_cast<Container&>(*child);
         if (isVideoTrack(input, trak) && trak.addChild(makeSphericalBox())) {
