@@ -226,8 +226,7 @@ bool StitchRenderer::render() {
     glDisableVertexAttribArray(GLuint(aTexA_));
     if (mode_ == kModeTwins)
         glDisableVertexAttribArray(GLuint(aTexB_));
-    glFinish();
-    rendered_ = true;
+    rendered_ = true;  // the read-back waits for the drawing to finish
     checkGlError();
     return true;
 }

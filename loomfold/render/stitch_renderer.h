@@ -28,8 +28,9 @@ class StitchRenderer {
 public:
     // Asked on the first Sphere frame when the lens radius is 10 pixels or
     // less: gets the frame as packed B, G, R bytes (width = the luma
-    // stride) and returns a single-lens calibration text ("5_…").
-    using CalibrationRequest = std::function<std::string(const uint8_t* bgr, int width, int height, int channels)>;
+    // stride; the host may write into it) and returns a single-lens
+    // calibration text ("5_…").
+    using CalibrationRequest = std::function<std::string(uint8_t* bgr, int width, int height, int channels)>;
 
     ~StitchRenderer();
 

@@ -114,7 +114,7 @@ bool LoomfoldCore::initialise(const Loomfold& f) {
         LF_LOG(kLogError, "renderer.view_w %d view_h %d maxsize %d", viewW_, viewH_, maxSize);
     }
     renderer_.configure(viewW_, viewH_, mode_);
-    renderer_.setCalibrationRequest([this](const uint8_t* bgr, int w, int h, int c) {
+    renderer_.setCalibrationRequest([this](uint8_t* bgr, int w, int h, int c) {
         return requestCalibration(bgr, w, h, c);
     });
     if (!renderer_.initialise()) {
@@ -124,12 +124,11 @@ bool LoomfoldCore::initialise(const Loomfold& f) {
     return true;
 }
 
-std::string LoomfoldCore::requestCalibration(const uint8_t* bgr, int width, int height, int channels) {
+std::string LoomfoldCore::requestCalibration(uint8_t* bgr, int width, int height, int channels) {
     if (!delegate_ || !delegate_->videoStitchCalibrate)
         return {};
     char text[256] = {0};
-    std::vector<uint8_t> copy(bgr, bgr + size_t(width) * size_t(height) * size_t(channels));
-    delegate_->videoStitchCalibrate(copy.data(), width, height, channels, text);
+    delegate_->videoStitchCalibrate(bgr, width, height, channels, text);
     text[sizeof text - 1] = '\0';
     return text;
 }

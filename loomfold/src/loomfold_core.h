@@ -28,7 +28,7 @@ public:
 
 private:
     void fail(const std::string& reason);
-    std::string requestCalibration(const uint8_t* bgr, int width, int height, int channels);
+    std::string requestCalibration(uint8_t* bgr, int width, int height, int channels);
 
     std::string inputPath_, outputPath_, calibration_;
     bool hasCalibration_ = false;

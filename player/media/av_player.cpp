@@ -466,16 +466,12 @@ void AVPlayer::setFile(const QString& path) {
 
 bool AVPlayer::isLoaded() const { return bool(playback_); }
 
-void AVPlayer::fail(const QString& message) {
-    emit error(message);
-}
-
 bool AVPlayer::load() {
     if (isPlaying())
         stopPlayback(false);
     playback_.reset();
     if (file_.isEmpty()) {
-        fail(QStringLiteral("No file to open"));
+        emit error(QStringLiteral("No file to open"));
         return false;
     }
     QString reason;
@@ -486,7 +482,7 @@ bool AVPlayer::load() {
         playback.reset();
     if (!playback) {
         setState(StoppedState);
-        fail(QStringLiteral("Cannot open %1: %2").arg(QFileInfo(file_).fileName(), reason));
+        emit error(QStringLiteral("Cannot open %1: %2").arg(QFileInfo(file_).fileName(), reason));
         return false;
     }
     playback_ = std::move(playback);

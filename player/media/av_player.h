@@ -97,7 +97,6 @@ signals:
 private:
     friend class Playback;
     void setState(State state);
-    void fail(const QString& message);
     void onMediaEnd(int generation);
     void stopPlayback(bool clearRenderers);
 
