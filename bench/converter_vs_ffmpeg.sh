@@ -11,7 +11,7 @@ samplegen=${2:?}
 samples=${3:?}
 # The Converter needs a display for its GL context.
 if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a "$0" "$@"
+  exec xvfb-run -a -s "-noreset" "$0" "$@"
 fi
 "$(dirname "$0")/bench_samples.sh" "$samplegen" "$samples"
 still="$samples/twins.jpg"

@@ -9,7 +9,7 @@ bench=${1:?usage: render_view.sh RENDER_BENCH SAMPLEGEN SAMPLES_DIR}
 samplegen=${2:?}
 samples=${3:?}
 if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1920x1080x24" "$0" "$@"
+  exec xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" "$0" "$@"
 fi
 "$(dirname "$0")/bench_samples.sh" "$samplegen" "$samples"
 echo "Machine: $(nproc) cores; GL: $(glxinfo -B 2>/dev/null | sed -n 's/.*OpenGL renderer string: //p' || true)"
