@@ -199,13 +199,15 @@ void GLView::prepareFile(const QString& path) {
     if (path.isEmpty())
         return;
     applyCameraPreset(viewMode_, true);
+    // The file is read before the lock is taken: the presentation thread
+    // needs the lock for every frame.
+    ImageData record;
+    std::string local = path.toLocal8Bit().toStdString();
+    const bool found = GetLensmeta(record, local);
     QMutexLocker lock(&imageMutex);
     sphere_->texCoordsReady = false;
     twins_->texCoordsReady = false;
     kindSwitched_ = false;
-    ImageData record;
-    std::string local = path.toLocal8Bit().toStdString();
-    const bool found = GetLensmeta(record, local);
     if (!found) {
         if (kind_ == Sphere) {
             sphere_->data.calibrated = false;
