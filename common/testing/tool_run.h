@@ -1,0 +1,51 @@
+// Test support: runs one of our programs as a user or a script would, and
+// looks at what it left on disk. Used by every tool's suite of hostile cases.
+#pragma once
+
+#include <sys/resource.h>
+
+#include <string>
+#include <vector>
+
+namespace vistamo::testing {
+
+struct ToolOptions {
+    std::vector<std::string> env;       // "NAME=value" added; "NAME=" with no value removes NAME
+    rlim_t fileSizeLimit = RLIM_INFINITY;  // RLIMIT_FSIZE of the child, in bytes
+    std::string killWhenStderrHas;      // send killSignal once stderr holds this text
+    int killSignal = 0;
+    int timeoutMs = 120000;             // then SIGKILL, and timedOut is set
+};
+
+struct ToolRun {
+    int exitCode = -1;    // -1 when the program did not exit normally
+    int signal = 0;       // the signal that ended it, 0 when it exited
+    bool timedOut = false;
+    std::string out, err;
+    std::vector<std::string> errLines() const;
+};
+
+ToolRun runTool(const std::string& program, const std::vector<std::string>& args, const ToolOptions& options = {});
+
+// A fresh folder under the test temporary folder, removed with the object.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    // Every entry's name, hidden ones included, sorted.
+    std::vector<std::string> listing() const;
+
+private:
+    std::string path_;
+};
+
+std::string readBytes(const std::string& path);
+void writeBytes(const std::string& path, const std::string& bytes);
+void copyFile(const std::string& from, const std::string& to);
+// A device node like /dev/null's inside a scratch folder (root only); false
+// when this process may not make one.
+bool makeNullDevice(const std::string& path);
+
+}  // namespace vistamo::testing
