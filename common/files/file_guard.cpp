@@ -17,7 +17,7 @@ std::string typeProblem(const struct stat& st) {
     if (S_ISREG(st.st_mode))
         return {};
     if (S_ISDIR(st.st_mode))
-        return "is a folder, not a file";
+        return "is a directory";
     if (S_ISFIFO(st.st_mode))
         return "is a FIFO, not a regular file";
     if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))

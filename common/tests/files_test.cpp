@@ -52,7 +52,7 @@ TEST(FileGuard, InputsThatAreNotRegularFilesAreRefusedWithoutOpening) {
     EXPECT_EQ(inputProblem(dir / "a.jpg"), "");
     EXPECT_EQ(inputProblem(dir / "link.jpg"), "");
     EXPECT_EQ(inputProblem(dir / "fifo.jpg"), "is a FIFO, not a regular file");
-    EXPECT_EQ(inputProblem(dir.path()), "is a folder, not a file");
+    EXPECT_EQ(inputProblem(dir.path()), "is a directory");
     EXPECT_EQ(inputProblem(dir / "missing.jpg"), "no such file or directory");
     EXPECT_EQ(inputProblem(""), "no file named");
     if (vistamo::testing::makeNullDevice(dir / "null.jpg")) {
@@ -93,7 +93,7 @@ TEST(FileGuard, OutputsMustBeRegularOrAbsentAndNeverAnInput) {
         {dir / "soft.jpg", "is the input file; choose another output"},
         {dir / "dangling.jpg", "is a symbolic link to a missing file"},
         {dir / "fifo.jpg", "is a FIFO, not a regular file"},
-        {dir.path(), "is a folder, not a file"},
+        {dir.path(), "is a directory"},
         {dir / "no-such-folder/out.jpg", "the folder " + dir.path() + "/no-such-folder does not exist"},
         {"", "no output file named"},
     };

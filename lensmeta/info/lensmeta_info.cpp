@@ -7,8 +7,6 @@
 // Exit status: 0 when every file had calibration, 1 when one had none or
 // could not be read (or the output could not be written), 2 on a usage
 // error.
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,9 +17,11 @@
 #include <vector>
 
 extern "C" {
+#include <libavformat/avformat.h>
 #include <libavutil/log.h>
 }
 
+#include "file_guard.h"
 #include "json_writer.h"
 #include "lensmeta/lensmeta.h"
 
@@ -75,30 +75,35 @@ private:
     bool active_ = false;
 };
 
-// Why a path cannot be read as a regular file; empty when it can.
-std::string unreadableReason(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::strerror(errno);
-    struct stat st;
-    std::string reason;
-    if (fstat(fd, &st) != 0)
-        reason = std::strerror(errno);
-    else if (S_ISDIR(st.st_mode))
-        reason = "is a directory";
-    else if (!S_ISREG(st.st_mode))
-        reason = "not a regular file";
-    close(fd);
-    return reason;
+// Why an MP4 that yielded nothing cannot be read at all; empty when it
+// opens (it then simply has no calibration). The library stays silent about
+// videos, so the tool asks FFmpeg itself, as strictly as the library does.
+std::string unreadableMp4Reason(const std::string& path) {
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    AVFormatContext* ctx = nullptr;
+    const std::string url = "file:" + path;
+    const int rc = avformat_open_input(&ctx, url.c_str(), nullptr, &options);
+    av_dict_free(&options);
+    if (rc >= 0) {
+        avformat_close_input(&ctx);
+        return {};
+    }
+    char text[AV_ERROR_MAX_STRING_SIZE] = {0};
+    av_strerror(rc, text, sizeof text);
+    return std::string("not a readable MP4 file (") + text + ")";
 }
 
 // The library's own test: the last three characters, lower-cased.
-bool hasReadableExtension(const std::string& path) {
-    if (path.size() < 3)
-        return false;
-    std::string ext = path.substr(path.size() - 3);
+std::string extensionOf(const std::string& path) {
+    std::string ext = path.size() < 3 ? std::string() : path.substr(path.size() - 3);
     for (char& c : ext)
         c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return ext;
+}
+
+bool hasReadableExtension(const std::string& path) {
+    const std::string ext = extensionOf(path);
     return ext == "jpg" || ext == "mp4";
 }
 
@@ -203,7 +208,7 @@ void relayLibraryMessages(const std::string& path, const std::string& text) {
 
 // Prints one file's line; returns whether it had calibration.
 bool inspect(const std::string& path) {
-    const std::string reason = unreadableReason(path);
+    const std::string reason = vistamo::files::inputProblem(path);
     if (!reason.empty()) {
         std::fprintf(stderr, "lensmeta-info: cannot read %s: %s\n", path.c_str(), reason.c_str());
         return false;
@@ -227,6 +232,11 @@ bool inspect(const std::string& path) {
         messages = capture.finish();
     }
     relayLibraryMessages(path, messages);
+    if (!found && extensionOf(path) == "mp4") {
+        const std::string why = unreadableMp4Reason(path);
+        if (!why.empty())
+            std::fprintf(stderr, "lensmeta-info: cannot read %s: %s\n", path.c_str(), why.c_str());
+    }
     const std::string line = describe(path, found, image, pano, serial);
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);

@@ -2,6 +2,7 @@
 // decode it. No failure leaves the library: every one ends in an empty text
 // or serial, reported as false by the decoding functions.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cstdio>
@@ -17,6 +18,7 @@ extern "C" {
 
 #include "calib_text.h"
 #include "exif_reader.h"
+#include "file_guard.h"
 #include "lensmeta/lensmeta.h"
 
 namespace lensmeta {
@@ -40,9 +42,14 @@ struct FileCloser {
 // on standard output and returns false when the file cannot be opened, read
 // or decoded.
 bool readExif(const std::string& path, ExifRecord& record) {
-    std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    // The type is checked before the open: a FIFO must not block the caller.
+    std::string reason;
+    const int fd = vistamo::files::openInput(path, reason);
+    std::unique_ptr<FILE, FileCloser> file(fd >= 0 ? fdopen(fd, "rb") : nullptr);
     struct stat st;
-    if (!file || fstat(fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (!file || fstat(fileno(file.get()), &st) != 0) {
+        if (fd >= 0 && !file)
+            close(fd);
         std::printf("Can't open file.\n");
         return false;
     }
@@ -73,6 +80,8 @@ const char* metadataValue(AVFormatContext* ctx, const char* key) {
 }
 
 std::string readMp4CalibText(const std::string& path) {
+    if (!vistamo::files::inputProblem(path).empty())
+        return {};  // not a regular file: opening it could block
     // Open the path strictly as a local file: a name such as "http://x.mp4"
     // or "concat:a|b.mp4" must not reach another protocol.
     AVDictionary* options = nullptr;

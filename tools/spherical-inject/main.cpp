@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include "atomic_output.h"
 #include "mp4_log.h"
 #include "spherical_metadata.h"
 
@@ -22,6 +23,7 @@ QString reasonFor(const mp4::InjectResult& r, const QString& in, const QString& 
     case mp4::InjectStatus::SameFile: return QStringLiteral("%1 is the input file; choose another output").arg(out);
     case mp4::InjectStatus::CannotOpenInput: return QStringLiteral("cannot open %1: %2").arg(in, r.detail);
     case mp4::InjectStatus::NotMp4: return QStringLiteral("%1 is not a readable MP4 file: %2").arg(in, r.detail);
+    case mp4::InjectStatus::Fragmented: return QStringLiteral("%1 is refused: %2").arg(in, r.detail);
     case mp4::InjectStatus::CannotWrite: return QStringLiteral("cannot write %1: %2").arg(out, r.detail);
     case mp4::InjectStatus::CannotMoveOffsets: return QStringLiteral("cannot rewrite %1: %2").arg(in, r.detail);
     }
@@ -32,6 +34,7 @@ QString reasonFor(const mp4::InjectResult& r, const QString& in, const QString& 
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    vistamo::files::installCleanupOnSignals();
     QStringList files;
     bool quiet = false;
     bool optionsDone = false;

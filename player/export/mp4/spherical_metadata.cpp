@@ -1,18 +1,12 @@
 #include "spherical_metadata.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QDir>
-#include <QTemporaryFile>
 
-#include <sys/stat.h>
+#include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
-
-#include <cstring>
-
+#include "atomic_output.h"
 #include "box_io.h"
+#include "file_guard.h"
 #include "mp4_log.h"
 
 namespace mp4 {
@@ -43,27 +37,18 @@ bool isVideoTrack(QIODevice& input, Container& trak) {
     return false;
 }
 
-// True when both names lead to one file (also through links).
-bool sameFile(const QString& a, const QString& b) {
-    struct stat sa, sb;
-    if (stat(QFile::encodeName(a).constData(), &sa) != 0 || stat(QFile::encodeName(b).constData(), &sb) != 0)
-        return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
-// The permissions a new file gets (what an existing output has, else the
-// usual 0666 less the umask), instead of the temporary file's 0600.
-void givePermissions(QTemporaryFile& file, const QString& outputPath) {
-    struct stat existing;
-    mode_t mode;
-    if (stat(QFile::encodeName(outputPath).constData(), &existing) == 0) {
-        mode = existing.st_mode & 07777;
-    } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
-    }
-    fchmod(file.handle(), mode);
+// Movie fragments carry absolute offsets of their own (base data offsets
+// in "tfhd", fragment positions in "tfra"), which the box model does not
+// move: such a file is refused rather than written with broken offsets.
+bool isFragmented(const Mpeg4Container& file) {
+    for (const auto& child : file.children)
+        if (child->is("moof") || child->is("mfra"))
+            return true;
+    if (file.moov && file.moov->boxKind() == 1)
+        for (const auto& child : static_cast<const Container&>(*file.moov).children)
+            if (child->is("mvex"))
+                return true;
+    return false;
 }
 
 }  // namespace
@@ -115,20 +100,27 @@ int addSphericalBoxes(Mpeg4Container& file, QIODevice& input) {
 
 InjectResult injectSpherical(const QString& inputPath, const QString& outputPath) {
     InjectResult result;
-    if (sameFile(inputPath, outputPath)) {
-        result.status = InjectStatus::SameFile;
-        result.detail = QStringLiteral("the output is the input file");
+    const std::string in = QFile::encodeName(inputPath).toStdString();
+    const std::string out = QFile::encodeName(outputPath).toStdString();
+    // The input's type is checked before it is opened: a FIFO would block.
+    std::string reason;
+    const int inputFd = vistamo::files::openInput(in, reason);
+    QFile input;
+    if (inputFd < 0 || !input.open(inputFd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (inputFd >= 0)
+            ::close(inputFd);
+        result.status = InjectStatus::CannotOpenInput;
+        result.detail = QString::fromLocal8Bit(reason.empty() ? "cannot open" : reason.c_str());
         return result;
     }
-    QFile input(inputPath);
-    if (!input.open(QIODevice::ReadOnly)) {
-        result.status = InjectStatus::CannotOpenInput;
-        result.detail = input.errorString();
-        return result;
-    }
-    if (QFileInfo(inputPath).isDir()) {
-        result.status = InjectStatus::CannotOpenInput;
-        result.detail = QStringLiteral("is a directory");
+    // The output is checked before any work: never a device, a FIFO or the
+    // input itself (any name of it).
+    const std::string outputProblem = vistamo::files::outputProblem(out, {in});
+    if (!outputProblem.empty()) {
+        result.status = outputProblem.rfind("is the input file", 0) == 0 ? InjectStatus::SameFile
+                                                                          : InjectStatus::CannotWrite;
+        result.detail = result.status == InjectStatus::SameFile ? QStringLiteral("the output is the input file")
+                                                                : QString::fromLocal8Bit(outputProblem.c_str());
         return result;
     }
 
@@ -140,18 +132,25 @@ InjectResult injectSpherical(const QString& inputPath, const QString& outputPath
         result.detail = QString::fromStdString(errors.first());
         return result;
     }
+    if (isFragmented(*tree)) {
+        result.status = InjectStatus::Fragmented;
+        result.detail = QStringLiteral("fragmented MP4 (movie fragments) cannot be rewritten; "
+                                       "remux it without fragments first");
+        return result;
+    }
     result.boxesAdded = addSphericalBoxes(*tree, input);
     tree->print("");
 
     trace(" save file start \r\n");
-    // Written beside the output under a temporary name and renamed over it
-    // when complete, so that OUT is never seen half-written. Like cp, it is
-    // not forced to disk: the input, untouched, still holds everything.
-    const QFileInfo target(outputPath);
-    QTemporaryFile output(target.absoluteDir().filePath(QStringLiteral(".%1.XXXXXX.part").arg(target.fileName())));
-    if (!output.open()) {
+    // Written into a file with no name in the output's folder, named when
+    // complete, so that OUT is never seen half-written and nothing is left
+    // behind even when the process is killed.
+    vistamo::files::AtomicOutput target;
+    QFile output;
+    if (!target.open(out, {in}, vistamo::files::AtomicOutput::Naming::Unnamed, reason) ||
+        !output.open(target.fd(), QIODevice::ReadWrite, QFileDevice::DontCloseHandle)) {
         result.status = InjectStatus::CannotWrite;
-        result.detail = target.absoluteDir().exists() ? output.errorString() : QStringLiteral("the folder does not exist");
+        result.detail = QString::fromLocal8Bit(reason.c_str());
         return result;
     }
     io::clearFailureReason();
@@ -169,15 +168,14 @@ InjectResult injectSpherical(const QString& inputPath, const QString& outputPath
             result.detail = errors.first().empty() ? QStringLiteral("the input could not be read back")
                                                    : QString::fromStdString(errors.first());
         }
-        return result;  // the temporary file is removed with output
+        return result;  // the unfinished file goes with target
     }
-    givePermissions(output, outputPath);
-    if (std::rename(QFile::encodeName(output.fileName()).constData(), QFile::encodeName(outputPath).constData()) != 0) {
+    output.close();
+    if (!target.commit(reason)) {
         result.status = InjectStatus::CannotWrite;
-        result.detail = QString::fromLocal8Bit(std::strerror(errno));
+        result.detail = QString::fromLocal8Bit(reason.c_str());
         return result;
     }
-    output.setAutoRemove(false);
     trace(" save file end \r\n");
     return result;
 }

@@ -24,7 +24,7 @@ std::unique_ptr<Box> makeSphericalBox();
 int addSphericalBoxes(Mpeg4Container& file, QIODevice& input);
 
 // Why an injection failed, for a one-line message.
-enum class InjectStatus { Ok, SameFile, CannotOpenInput, NotMp4, CannotWrite, CannotMoveOffsets };
+enum class InjectStatus { Ok, SameFile, CannotOpenInput, NotMp4, Fragmented, CannotWrite, CannotMoveOffsets };
 
 struct InjectResult {
     InjectStatus status = InjectStatus::Ok;
@@ -32,10 +32,12 @@ struct InjectResult {
     int boxesAdded = 0;
 };
 
-// Writes input with spherical metadata as output. The output is written
-// under a temporary name in its own folder and renamed when complete; on any
-// failure nothing is left at outputPath (an existing file there is kept).
-// The input is never written.
+// Writes input with spherical metadata as output. The input must be a
+// regular file; the output must be a regular file or absent, and not the
+// input. The output is written as an unnamed file in its own folder and
+// named when complete; on any failure nothing is left at outputPath (an
+// existing file there is kept). The input is never written. Fragmented
+// files are refused.
 InjectResult injectSpherical(const QString& inputPath, const QString& outputPath);
 
 }  // namespace mp4
