@@ -7,11 +7,10 @@
 // (its circle is found on the picture when the calibration has none),
 // "video" a two-lens video. Progress goes to stderr as "Export_Progress N"
 // lines (0 to 100); failure is one "Converter: …" line and a non-zero exit.
-// The output is written under a temporary name beside OUTPUT and renamed
-// when complete, so a failed job leaves nothing behind.
-#include <sys/stat.h>
-#include <unistd.h>
-
+// INPUT must be a regular file; OUTPUT a regular file or absent, never
+// INPUT. The output is written under a hidden temporary name beside OUTPUT
+// and renamed when complete, so a failed, interrupted or killed (SIGINT,
+// SIGTERM, SIGHUP) job leaves nothing behind and an existing OUTPUT intact.
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -19,13 +18,19 @@
 #include <cstring>
 #include <string>
 
+#include "atomic_output.h"
+#include "file_guard.h"
 #include "loomfold/loomfold.h"
 
 namespace {
 
+constexpr long kMaxSide = 16384;  // the largest render target a GL driver offers
+constexpr long kMaxMbps = 1000;   // far above any camera's own rate
+
 const char* const kUsage =
     "usage: Converter MODE INPUT OUTPUT WIDTH HEIGHT CALIBRATION 0 BITRATE_MBPS\n"
-    "  MODE: image (two-lens still), sphere-image (one-lens still), video\n";
+    "  MODE: image (two-lens still), sphere-image (one-lens still), video\n"
+    "  WIDTH, HEIGHT: 1 to 16384; BITRATE_MBPS: 1 to 1000\n";
 
 void progress(int percent) {
     std::fprintf(stderr, "Export_Progress %d\n", percent);
@@ -37,14 +42,21 @@ void progress(int percent) {
     std::exit(code);
 }
 
-bool parseSize(const char* text, int& value) {
+bool parseWhole(const char* text, long low, long high, int& value) {
     char* end = nullptr;
     errno = 0;
     const long v = std::strtol(text, &end, 10);
-    if (errno || end == text || *end || v <= 0 || v > 16384)
+    if (errno || end == text || *end || v < low || v > high)
         return false;
     value = int(v);
     return true;
+}
+
+// Every occurrence of from in text replaced by to.
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); !from.empty() && at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
 }
 
 // The smallest circle around the picture's bright pixels: the lens circle
@@ -76,47 +88,40 @@ void findCircle(unsigned char* bgr, int width, int height, int channels, char* t
     std::snprintf(text, 256, "5_%d_%d_%d_%d_%d_236_0_0_0", radius, cx, cy, width, height);
 }
 
-// A unique name beside path with the same extension (the image writer picks
-// the format from it).
-std::string temporaryBeside(const std::string& path, int& fd) {
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const size_t dot = name.rfind('.');
-    const std::string ext = dot == std::string::npos ? "" : name.substr(dot);
-    std::string pattern = folder + "/." + name + ".XXXXXX" + ext;
-    fd = mkstemps(pattern.data(), int(ext.size()));
-    return pattern;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A killed job removes its temporary; a file-size limit fails a write.
+    vistamo::files::installCleanupOnSignals();
     if (argc != 9) {
         std::fputs(kUsage, stderr);
         return 2;
     }
     const std::string mode = argv[1], input = argv[2], output = argv[3];
-    int width = 0, height = 0;
-    if (!parseSize(argv[4], width) || !parseSize(argv[5], height))
-        failWith("WIDTH and HEIGHT must be whole numbers from 1 to 16384", 2);
+    int width = 0, height = 0, bitrateMbps = 0, reserved = 0;
+    if (!parseWhole(argv[4], 1, kMaxSide, width) || !parseWhole(argv[5], 1, kMaxSide, height))
+        failWith("WIDTH and HEIGHT must be whole numbers from 1 to " + std::to_string(kMaxSide), 2);
+    if (!parseWhole(argv[7], 0, 0, reserved))
+        failWith("the seventh argument must be 0", 2);
+    if (!parseWhole(argv[8], 1, kMaxMbps, bitrateMbps))
+        failWith("BITRATE_MBPS must be a whole number from 1 to " + std::to_string(kMaxMbps), 2);
     int stitchMode;
     if (mode == "image") stitchMode = 0;
     else if (mode == "sphere-image") stitchMode = 2;
     else if (mode == "video") stitchMode = 0;
     else failWith("unknown mode \"" + mode + "\"\n" + kUsage, 2);
-    const int bitrateMbps = std::atoi(argv[8]);
 
-    struct stat st;
-    if (stat(input.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        failWith("cannot read " + input + ": " + (errno ? std::strerror(errno) : "not a regular file"));
+    const std::string inputProblem = vistamo::files::inputProblem(input);
+    if (!inputProblem.empty())
+        failWith("cannot read " + input + ": " + inputProblem);
+    // The engine writes a hidden file beside OUTPUT with OUTPUT's extension
+    // (the encoder goes by it); it takes OUTPUT's name only when complete.
+    vistamo::files::AtomicOutput target;
+    std::string reason;
+    if (!target.open(output, {input}, vistamo::files::AtomicOutput::Naming::NamedLikeTarget, reason))
+        failWith("cannot write " + output + ": " + reason);
+    const std::string temporary = target.writablePath();
     progress(0);
-
-    int fd = -1;
-    const std::string temporary = temporaryBeside(output, fd);
-    if (fd < 0)
-        failWith("cannot write beside " + output + ": " + std::strerror(errno));
-    close(fd);
 
     std::string error;
     Loomfold job;
@@ -144,14 +149,12 @@ int main(int argc, char** argv) {
         rc = mode == "video" ? job.Stitch() : job.StitchImage();
     }
     if (rc != 0) {
-        unlink(temporary.c_str());
-        failWith(error.empty() ? "the job failed" : error);
+        target.discard();
+        // The user knows the file by OUTPUT's name, not the temporary's.
+        failWith(error.empty() ? "the job failed" : replaced(error, temporary, output));
     }
-    if (std::rename(temporary.c_str(), output.c_str()) != 0) {
-        const int e = errno;
-        unlink(temporary.c_str());
-        failWith("cannot write " + output + ": " + std::strerror(e));
-    }
+    if (!target.commit(reason))
+        failWith("cannot write " + output + ": " + reason);
     progress(100);
     return 0;
 }

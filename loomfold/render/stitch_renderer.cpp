@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "calibration_check.h"
 #include "engine_log.h"
 #include "shaders.h"
 #include "stitch_geometry.h"
@@ -31,6 +32,12 @@ void StitchRenderer::configure(int viewWidth, int viewHeight, int mode) {
 int StitchRenderer::maxRenderbufferSize() {
     GLint size = 0;
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &size);
+    return size;
+}
+
+int StitchRenderer::maxTextureSize() {
+    GLint size = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
     return size;
 }
 
@@ -86,7 +93,7 @@ bool StitchRenderer::initialise() {
     return true;
 }
 
-void StitchRenderer::prepareFirstFrame(const stitch_frame& frame) {
+bool StitchRenderer::prepareFirstFrame(const stitch_frame& frame) {
     lumaStride_ = frame.linesize[0];
     frameHeight_ = frame.height;
     lens_.frameWidth = frame.width;
@@ -114,16 +121,21 @@ void StitchRenderer::prepareFirstFrame(const stitch_frame& frame) {
                 }
             }
             const std::string text = request_(bgr.data(), stride, frame.height, 3);
-            parseSingleLensCalibration(text, lens_);
+            problem_ = vistamo::lens::calibrationProblem(text);
+            if (problem_.empty() && !parseSingleLensCalibration(text, lens_))
+                problem_ = "the circle search gave no single-lens calibration";
+            if (!problem_.empty())
+                return false;
         }
         coordsA_ = sphereTexCoords(lens_);
     }
     firstFrameDone_ = true;
+    return true;
 }
 
-void StitchRenderer::upload(const stitch_frame& frame) {
-    if (!firstFrameDone_)
-        prepareFirstFrame(frame);
+bool StitchRenderer::upload(const stitch_frame& frame) {
+    if (!firstFrameDone_ && !prepareFirstFrame(frame))
+        return false;
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     if (!textures_[0]) {
         glGenTextures(3, textures_);
@@ -141,6 +153,7 @@ void StitchRenderer::upload(const stitch_frame& frame) {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     }
     checkGlError();
+    return true;
 }
 
 bool StitchRenderer::createFramebuffer() {

@@ -45,7 +45,10 @@ public:
     bool initialise();
     // Loads the frame's planes; on the first frame also prepares the
     // texture coordinates (and asks for a Sphere calibration if needed).
-    void upload(const stitch_frame& frame);
+    // False, with problem() set, when the calibration the host found on
+    // the first frame cannot be used.
+    bool upload(const stitch_frame& frame);
+    const std::string& problem() const { return problem_; }
     // Draws into the framebuffer; false when the framebuffer cannot be made
     // complete.
     bool render();
@@ -56,6 +59,7 @@ public:
     void release();
 
     static int maxRenderbufferSize();
+    static int maxTextureSize();
     // Logs and returns the pending GL error (0 when none).
     static unsigned checkGlError();
 
@@ -66,7 +70,7 @@ public:
 
 private:
     bool createFramebuffer();
-    void prepareFirstFrame(const stitch_frame& frame);
+    bool prepareFirstFrame(const stitch_frame& frame);
 
     int viewW_ = 0, viewH_ = 0, mode_ = kModeTwins;
     LensRecord lens_;
@@ -81,6 +85,7 @@ private:
     bool framebufferComplete_ = false;
     bool rendered_ = false;
     bool firstFrameDone_ = false;
+    std::string problem_;
     int lumaStride_ = 0, frameHeight_ = 0;
 
     std::vector<float> positions_, coordsA_, coordsB_;

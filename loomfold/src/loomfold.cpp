@@ -1,5 +1,9 @@
 #include "loomfold/loomfold.h"
 
+#include <exception>
+#include <new>
+#include <string>
+
 #include "engine_log.h"
 #include "loomfold_core.h"
 
@@ -36,14 +40,38 @@ Loomfold& Loomfold::operator=(const Loomfold& other) {
     return *this;
 }
 
-int Loomfold::InitGLES2() {
-    delete engine;
-    engine = new LoomfoldCore();
-    if (!engine->initialise(*this)) {
-        // The engine stays, without a context: Stitch calls then fail cleanly.
-        return -1;
+namespace {
+
+// Keeps every exception inside the library: the host hears of it through
+// videoStitchError and a −1 result.
+template <typename Job>
+int guarded(VideoStitchDelegate* delegate, Job job) {
+    std::string reason;
+    try {
+        return job();
+    } catch (const std::bad_alloc&) {
+        reason = "not enough memory";
+    } catch (const std::exception& e) {
+        reason = std::string("internal error: ") + e.what();
+    } catch (...) {
+        reason = "internal error";
     }
-    return 0;
+    LF_LOG(loomfold::kLogError, "%s", reason.c_str());
+    if (delegate && delegate->videoStitchError)
+        delegate->videoStitchError(-1, reason);
+    return -1;
+}
+
+}  // namespace
+
+int Loomfold::InitGLES2() {
+    return guarded(delegate, [this] {
+        delete engine;
+        engine = new LoomfoldCore();
+        // On failure the engine stays, without a context: Stitch calls then
+        // fail cleanly.
+        return engine->initialise(*this) ? 0 : -1;
+    });
 }
 
 void Loomfold::SetDelegate(VideoStitchDelegate* d) { delegate = d; }
@@ -55,7 +83,7 @@ int Loomfold::Stitch() {
             delegate->videoStitchError(-1, "open file fail");
         return -1;
     }
-    return engine->stitchVideo();
+    return guarded(delegate, [this] { return engine->stitchVideo(); });
 }
 
 int Loomfold::StitchImage() {
@@ -65,5 +93,5 @@ int Loomfold::StitchImage() {
             delegate->videoStitchError(-1, "InitGLES2 was not called");
         return -1;
     }
-    return engine->stitchImage();
+    return guarded(delegate, [this] { return engine->stitchImage(); });
 }

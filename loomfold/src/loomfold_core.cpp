@@ -11,10 +11,18 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
 #include "engine_log.h"
+#include "calibration_check.h"
+#include "file_guard.h"
+#include "jpeg_probe.h"
 
 using loomfold::kLogDebug;
 using loomfold::kLogError;
@@ -22,6 +30,10 @@ using loomfold::kLogInfo;
 using loomfold::kLogWarn;
 
 namespace {
+
+// The largest picture side the engine takes, whatever the GL driver allows:
+// a 16384-pixel square is already 768 MiB as RGB.
+constexpr int kMaxPictureSide = 16384;
 
 void glfwErrorHook(int, const char* description) { LF_LOG(kLogError, "Error: %s\n", description); }
 
@@ -50,6 +62,40 @@ bool toPlanar(const cv::Mat& picture, PlanarPicture& out) {
     const int rows = sws_scale(sws, src, srcStride, 0, h, out.data, out.linesize);
     sws_freeContext(sws);
     return rows == h;
+}
+
+// Encodes the picture in the format its name asks for and writes it to
+// path; why that failed (the system's reason, such as "no space left on
+// device"), or empty. An encoder writing the file itself could only say
+// that it failed.
+std::string writePicture(const std::string& path, const cv::Mat& picture) {
+    std::vector<uint8_t> bytes;
+    const size_t dot = path.rfind('.');
+    try {
+        if (dot == std::string::npos || !cv::imencode(path.substr(dot), picture, bytes))
+            return "the picture cannot be encoded";
+    } catch (const cv::Exception& e) {
+        LF_LOG(kLogError, "%s", e.what());
+        return "the picture cannot be encoded";
+    }
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0)
+        return vistamo::files::reasonText(errno);
+    size_t done = 0;
+    std::string problem;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            problem = n < 0 ? vistamo::files::reasonText(errno) : "nothing could be written";
+            break;
+        }
+        done += size_t(n);
+    }
+    if (close(fd) != 0 && problem.empty())
+        problem = vistamo::files::reasonText(errno);
+    return problem;
 }
 
 }  // namespace
@@ -146,14 +192,55 @@ int LoomfoldCore::stitchImage() {
         fail("the engine has no GL context");
         return -1;
     }
-    const cv::Mat picture = cv::imread(inputPath_, cv::IMREAD_COLOR);
-    if (picture.empty()) {
-        fail("cannot read the picture " + inputPath_);
+    // Everything that can be refused is refused before the work starts.
+    const std::string inputProblem = vistamo::files::inputProblem(inputPath_);
+    if (!inputProblem.empty()) {
+        fail("cannot read the picture " + inputPath_ + ": " + inputProblem);
+        return -1;
+    }
+    if (!cv::haveImageWriter(outputPath_)) {
+        const size_t dot = outputPath_.rfind('.');
+        fail("unknown image format for " +
+             (dot == std::string::npos || outputPath_.find('/', dot) != std::string::npos
+                  ? std::string("a name without an extension")
+                  : outputPath_.substr(dot)));
         return -1;
     }
     if (panoW_ <= 0 || panoH_ <= 0 || panoW_ > viewW_ || panoH_ > viewH_) {
         fail("the output size " + std::to_string(panoW_) + "x" + std::to_string(panoH_) +
              " does not fit the render target " + std::to_string(viewW_) + "x" + std::to_string(viewH_));
+        return -1;
+    }
+    if (mode_ != loomfold::kModeStandard) {
+        const std::string problem = vistamo::lens::calibrationProblem(calibration_);
+        if (!problem.empty()) {
+            fail(problem);
+            return -1;
+        }
+    }
+    glfwMakeContextCurrent(window_);
+    // A decoder fills a JPEG cut short with grey and reports success; a
+    // frame larger than a texture cannot be stitched at all.
+    const int maxSide = std::min(kMaxPictureSide, loomfold::StitchRenderer::maxTextureSize());
+    const std::string jpegProblem = vistamo::picture::jpegFileProblem(inputPath_, maxSide);
+    if (!jpegProblem.empty()) {
+        fail("cannot use the picture " + inputPath_ + ": " + jpegProblem);
+        return -1;
+    }
+    cv::Mat picture;
+    try {
+        picture = cv::imread(inputPath_, cv::IMREAD_COLOR);
+    } catch (const cv::Exception& e) {
+        LF_LOG(kLogError, "%s", e.what());
+    }
+    if (picture.empty()) {
+        fail("cannot read the picture " + inputPath_);
+        return -1;
+    }
+    if (picture.cols > maxSide || picture.rows > maxSide) {
+        fail("cannot use the picture " + inputPath_ + ": it is " + std::to_string(picture.cols) + "x" +
+             std::to_string(picture.rows) + ", larger than the " + std::to_string(maxSide) +
+             " pixels a side that can be stitched");
         return -1;
     }
     PlanarPicture planes;
@@ -175,8 +262,14 @@ int LoomfoldCore::stitchImage() {
         fail("the calibration text is not a two-lens calibration");
         return -1;
     }
-    glfwMakeContextCurrent(window_);
-    renderer_.upload(frame);
+    if (mode_ == loomfold::kModeTwins && !(renderer_.lens().fov > 0)) {
+        fail("the calibration cannot be used: the field of view is 0");
+        return -1;
+    }
+    if (!renderer_.upload(frame)) {
+        fail("the circle found on the picture cannot be used: " + renderer_.problem());
+        return -1;
+    }
     if (!renderer_.render()) {
         fail("the offscreen framebuffer cannot be used");
         return -1;
@@ -201,14 +294,9 @@ int LoomfoldCore::stitchImage() {
     }
     LF_LOG(kLogError, "pano_width %d height %d maxsize %d", panoW_, panoH_,
            loomfold::StitchRenderer::maxRenderbufferSize());
-    bool written = false;
-    try {
-        written = cv::imwrite(outputPath_, out);
-    } catch (const cv::Exception& e) {
-        LF_LOG(kLogError, "%s", e.what());
-    }
-    if (!written) {
-        fail("cannot write " + outputPath_);
+    const std::string writeProblem = writePicture(outputPath_, out);
+    if (!writeProblem.empty()) {
+        fail("cannot write " + outputPath_ + ": " + writeProblem);
         return -1;
     }
     return 0;

@@ -46,11 +46,16 @@ const char* EngineLog::levelName(int level) {
     }
 }
 
-bool EngineLog::initialise(const std::string& path) {
+bool EngineLog::initialise(const std::string& path, uint64_t rotateBytes) {
     if (initialised_)
         return false;
     path_ = path;
     makeParentFolders(path);
+    // Every job appends to the log: past the limit it starts afresh, and the
+    // previous log is kept as ".1" (replacing an older one).
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && uint64_t(st.st_size) > rotateBytes)
+        std::rename(path.c_str(), (path + ".1").c_str());
     file_.open(path, std::ios::out | std::ios::app);
     initialised_ = true;
     write(kLogInfo, "LOG INITIALISED");

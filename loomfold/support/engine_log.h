@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstdint>
 #include <fstream>
 #include <string>
 
@@ -16,9 +17,11 @@ public:
     static EngineLog& instance();
 
     // Opens path for appending (creating its folder) and writes "LOG
-    // INITIALISED"; false when already initialised. A file that cannot be
+    // INITIALISED"; false when already initialised. A log larger than
+    // rotateBytes is first moved to path + ".1". A file that cannot be
     // opened leaves the console as the only output.
-    bool initialise(const std::string& path);
+    static constexpr uint64_t kRotateBytes = 10u * 1024 * 1024;
+    bool initialise(const std::string& path, uint64_t rotateBytes = kRotateBytes);
     // Writes "LOG FINALISED" and closes the file; false when not initialised.
     bool finalise();
     void setLevel(int level) { level_ = level; }
