@@ -8,16 +8,30 @@
 // text beginning "6_" is Twins, anything else Standard) unless --kind says
 // otherwise. With --screenshot the first frame is shown at the given camera,
 // the view's framebuffer is written to OUT.png and the tool exits.
+//
+// FILE must be a regular file; a JPEG must be complete; a stitched kind
+// needs a usable calibration. OUT must not be FILE, a device or a FIFO, and
+// is replaced only by a complete picture. Failures are one line, exit 1;
+// usage errors exit 2.
 #include <QApplication>
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QImage>
-#include <QStringList>
-#include <QTimer>
+#include <QImageWriter>
 
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <optional>
+#include <string>
 
+#include "atomic_output.h"
 #include "av_player.h"
+#include "calibration_check.h"
+#include "file_guard.h"
+#include "jpeg_probe.h"
 #include "gl_view.h"
 #include "lensmeta/lensmeta.h"
 #include "video_texture_player.h"
@@ -26,6 +40,11 @@
 using namespace vistamo;
 
 namespace {
+
+// The view shows pictures up to 8192 pixels wide (larger frames are not
+// taken), and a framebuffer larger than that is more than a driver offers.
+constexpr int kMaxViewSide = 8192;
+constexpr int kMaxPictureSide = 8192;
 
 class ToolHost : public render::ViewHost {
 public:
@@ -41,50 +60,125 @@ private:
 
 int usage() {
     std::fprintf(stderr, "usage: pano-view FILE [--kind 0|1|2] [--mode 0|1|2|3] [--yaw DEG] [--pitch DEG]\n"
-                         "                 [--zoom 1..5] [--size WxH] [--screenshot OUT.png]\n");
+                         "                 [--zoom 1..5] [--size WxH] [--screenshot OUT.png]\n"
+                         "  --size: 1 to %d pixels a side; --pitch: -90 to 90\n", kMaxViewSide);
     return 2;
+}
+
+// The options, read before Qt starts so that a bad command line never
+// needs a display.
+struct Options {
+    std::string file;
+    std::optional<int> kind, mode, zoom;
+    std::optional<double> yaw, pitch;
+    int width = 1280, height = 720;
+    std::optional<std::string> screenshot;
+};
+
+bool readInt(const std::string& text, long low, long high, int& value) {
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (errno || end == text.c_str() || *end || v < low || v > high)
+        return false;
+    value = int(v);
+    return true;
+}
+
+bool readAngle(const std::string& text, double limit, double& value) {
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return end != text.c_str() && !*end && std::isfinite(value) && std::fabs(value) <= limit;
+}
+
+bool parseOptions(int argc, char** argv, Options& o) {
+    if (argc < 2 || argv[1][0] == '-')
+        return false;
+    o.file = argv[1];
+    for (int i = 2; i < argc; i += 2) {
+        if (i + 1 >= argc)
+            return false;
+        const std::string a = argv[i], v = argv[i + 1];
+        int n = 0;
+        double d = 0;
+        bool ok = true;
+        if (a == "--kind") ok = readInt(v, 0, 2, n), o.kind = n;
+        else if (a == "--mode") ok = readInt(v, 0, 3, n), o.mode = n;
+        else if (a == "--zoom") ok = readInt(v, 1, 5, n), o.zoom = n;
+        else if (a == "--yaw") ok = readAngle(v, 1e6, d), o.yaw = d;
+        else if (a == "--pitch") ok = readAngle(v, 90, d), o.pitch = d;
+        else if (a == "--size") {
+            const size_t x = v.find('x');
+            ok = x != std::string::npos && readInt(v.substr(0, x), 1, kMaxViewSide, o.width) &&
+                 readInt(v.substr(x + 1), 1, kMaxViewSide, o.height);
+        } else if (a == "--screenshot") {
+            ok = !v.empty();
+            o.screenshot = v;
+        } else {
+            return false;
+        }
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+int fail(const std::string& line) {
+    std::fprintf(stderr, "pano-view: %s\n", line.c_str());
+    return 1;
+}
+
+// Qt's X11 platform aborts with several lines when there is no display.
+bool hasDisplay() {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform && *platform && std::strcmp(platform, "xcb") != 0)
+        return true;
+    const char* display = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (display && *display) || (wayland && *wayland);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() < 2)
+    vistamo::files::installCleanupOnSignals();
+    Options o;
+    if (!parseOptions(argc, argv, o))
         return usage();
-    const QString file = args[1];
-    std::optional<int> kind, mode, zoom;
-    std::optional<double> yaw, pitch;
-    QSize size(1280, 720);
-    QString screenshot;
-    for (int i = 2; i < args.size(); ++i) {
-        const QString a = args[i];
-        if (i + 1 >= args.size())
-            return usage();
-        const QString v = args[++i];
-        bool ok = true;
-        if (a == "--kind") kind = v.toInt(&ok);
-        else if (a == "--mode") mode = v.toInt(&ok);
-        else if (a == "--yaw") yaw = v.toDouble(&ok);
-        else if (a == "--pitch") pitch = v.toDouble(&ok);
-        else if (a == "--zoom") zoom = v.toInt(&ok);
-        else if (a == "--size") {
-            const QStringList wh = v.split('x');
-            ok = wh.size() == 2;
-            if (ok) size = QSize(wh[0].toInt(), wh[1].toInt());
-            ok = ok && size.width() > 0 && size.height() > 0;
-        } else if (a == "--screenshot") screenshot = v;
-        else return usage();
-        if (!ok || (kind && (*kind < 0 || *kind > 2)) || (mode && (*mode < 0 || *mode > 3)) ||
-            (zoom && (*zoom < 1 || *zoom > 5)))
-            return usage();
+    // Everything about the files is settled before a window opens.
+    const std::string inputProblem = vistamo::files::inputProblem(o.file);
+    if (!inputProblem.empty())
+        return fail("cannot read " + o.file + ": " + inputProblem);
+    const std::string pictureProblem = vistamo::picture::jpegFileProblem(o.file, kMaxPictureSide);
+    if (!pictureProblem.empty())
+        return fail("cannot show " + o.file + ": " + pictureProblem);
+    ImageData data;
+    std::string local = o.file;
+    const bool calibrated = GetLensmeta(data, local);
+    if (!o.kind)
+        o.kind = calibrated && data.calibText.rfind("6_", 0) == 0 ? render::Twins : render::Standard;
+    if (*o.kind == render::Twins && !(calibrated && data.lenses.size() == 2))
+        return fail(o.file + " has no two-lens calibration to stitch with");
+    if (*o.kind != render::Standard && calibrated) {
+        const std::string problem = vistamo::lens::calibrationProblem(data.calibText);
+        if (!problem.empty())
+            return fail("cannot show " + o.file + ": " + problem);
     }
-    if (!kind) {
-        ImageData data;
-        std::string local = file.toLocal8Bit().toStdString();
-        kind = GetLensmeta(data, local) && data.calibText.rfind("6_", 0) == 0 ? render::Twins : render::Standard;
+    if (o.screenshot) {
+        const std::string problem = vistamo::files::outputProblem(*o.screenshot, {o.file});
+        if (!problem.empty())
+            return fail("cannot write " + *o.screenshot + ": " + problem);
+        const size_t dot = o.screenshot->rfind('.');
+        const QByteArray suffix = dot == std::string::npos ? QByteArray()
+                                                            : QByteArray::fromStdString(o.screenshot->substr(dot + 1)).toLower();
+        if (suffix.isEmpty() || !QImageWriter::supportedImageFormats().contains(suffix))
+            return fail("cannot write " + *o.screenshot + ": unknown image format for ." + suffix.toStdString());
     }
+    if (!hasDisplay())
+        return fail("no display: set DISPLAY, or run under xvfb-run");
 
+    QApplication app(argc, argv);
+    const QString file = QString::fromLocal8Bit(o.file.c_str());
     media::AVPlayer player;
     player.masterClock()->setClockAuto(false);
     player.masterClock()->setClockType(media::AVClock::VideoClock);
@@ -92,7 +186,7 @@ int main(int argc, char** argv) {
     ToolHost host(player);
     render::GLView view;
     view.setMainWindow(&host);
-    view.resize(size);
+    view.resize(o.width, o.height);
     view.setWindowTitle(QStringLiteral("pano-view: %1").arg(file));
     view.show();
     render::VideoTexturePlayer renderer;
@@ -101,19 +195,17 @@ int main(int argc, char** argv) {
     QString failure;
     QObject::connect(&player, &media::AVPlayer::error, [&failure](const QString& m) { failure = m; });
 
-    view.setKind(*kind);
-    if (mode)
-        view.setViewMode(*mode);
+    view.setKind(*o.kind);
+    if (o.mode)
+        view.setViewMode(*o.mode);
     view.prepareFile(file);
-    if (yaw || pitch || zoom)
-        view.setCamera(yaw.value_or(view.yaw()), pitch.value_or(view.pitch()), zoom.value_or(view.zoomLevel()));
+    if (o.yaw || o.pitch || o.zoom)
+        view.setCamera(o.yaw.value_or(view.yaw()), o.pitch.value_or(view.pitch()), o.zoom.value_or(view.zoomLevel()));
     renderer.clearFrameReceived();
     player.play(file);
-    if (!player.isPlaying()) {
-        std::fprintf(stderr, "pano-view: %s\n", qPrintable(failure.isEmpty() ? QStringLiteral("cannot play ") + file : failure));
-        return 1;
-    }
-    if (screenshot.isEmpty())
+    if (!player.isPlaying())
+        return fail((failure.isEmpty() ? QStringLiteral("cannot play ") + file : failure).toStdString());
+    if (!o.screenshot)
         return app.exec();
 
     // Wait for the first frame, let the view paint it, then photograph it.
@@ -121,19 +213,25 @@ int main(int argc, char** argv) {
     timer.start();
     while (!renderer.frameReceived() && timer.elapsed() < 10000 && player.isPlaying())
         app.processEvents(QEventLoop::AllEvents, 20);
-    if (!renderer.frameReceived()) {
-        std::fprintf(stderr, "pano-view: no picture arrived from %s\n", qPrintable(file));
-        return 1;
-    }
+    if (!renderer.frameReceived())
+        return fail("no picture arrived from " + o.file);
     player.pause(true);
     view.update();
     for (int k = 0; k < 10; ++k)
         app.processEvents(QEventLoop::AllEvents, 20);
     const QImage shot = view.grabFramebuffer();
     player.stop();
-    if (shot.isNull() || !shot.save(screenshot)) {
-        std::fprintf(stderr, "pano-view: cannot write %s\n", qPrintable(screenshot));
-        return 1;
-    }
+    // Encoded in memory, then written whole under a name of its own and
+    // moved into place: a full disk leaves the old screenshot as it was.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    const size_t dot = o.screenshot->rfind('.');
+    if (shot.isNull() || !shot.save(&buffer, o.screenshot->substr(dot + 1).c_str()))
+        return fail("cannot write " + *o.screenshot + ": the view gave no picture");
+    std::string reason;
+    if (!vistamo::files::writeFileAtomically(*o.screenshot, bytes.constData(), size_t(bytes.size()), {o.file},
+                                             reason))
+        return fail("cannot write " + *o.screenshot + ": " + reason);
     return 0;
 }
