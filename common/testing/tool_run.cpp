@@ -30,6 +30,14 @@ std::vector<std::string> ToolRun::errLines() const {
     return lines;
 }
 
+std::vector<std::string> ToolRun::errLinesWithout(const std::string& ignoredPrefix) const {
+    std::vector<std::string> lines;
+    for (const std::string& line : errLines())
+        if (line.rfind(ignoredPrefix, 0) != 0)
+            lines.push_back(line);
+    return lines;
+}
+
 ToolRun runTool(const std::string& program, const std::vector<std::string>& args, const ToolOptions& options) {
     int outPipe[2], errPipe[2];
     if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0)
@@ -49,6 +57,8 @@ ToolRun runTool(const std::string& program, const std::vector<std::string>& args
             else
                 setenv(e.substr(0, eq).c_str(), e.substr(eq + 1).c_str(), 1);
         }
+        if (options.umask >= 0)
+            umask(mode_t(options.umask));
         const rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
         setrlimit(RLIMIT_FSIZE, &limit);
         std::vector<char*> argv;
@@ -63,7 +73,9 @@ ToolRun runTool(const std::string& program, const std::vector<std::string>& args
     close(errPipe[1]);
     ToolRun run;
     bool killed = false;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(options.timeoutMs);
+    const auto start = std::chrono::steady_clock::now();
+    const auto deadline = start + std::chrono::milliseconds(options.timeoutMs);
+    const auto killAt = start + std::chrono::milliseconds(std::max(options.killAfterMs, 0));
     pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
     int open = 2;
     while (open > 0) {
@@ -74,7 +86,8 @@ ToolRun runTool(const std::string& program, const std::vector<std::string>& args
             run.timedOut = true;
             break;
         }
-        if (poll(fds, 2, int(std::min<long long>(left, 1000))) < 0 && errno != EINTR)
+        const long long wait = options.killAfterMs >= 0 && !killed ? 1 : std::min<long long>(left, 1000);
+        if (poll(fds, 2, int(wait)) < 0 && errno != EINTR)
             break;
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
@@ -89,8 +102,13 @@ ToolRun runTool(const std::string& program, const std::vector<std::string>& args
             }
             (i == 0 ? run.out : run.err).append(buffer, size_t(n));
         }
-        if (!killed && options.killSignal && !options.killWhenStderrHas.empty() &&
-            run.err.find(options.killWhenStderrHas) != std::string::npos) {
+        if (!killed && options.killSignal && !options.killWhenOutputHas.empty() &&
+            (run.err.find(options.killWhenOutputHas) != std::string::npos ||
+             run.out.find(options.killWhenOutputHas) != std::string::npos)) {
+            kill(pid, options.killSignal);
+            killed = true;
+        }
+        if (!killed && options.killSignal && options.killAfterMs >= 0 && std::chrono::steady_clock::now() >= killAt) {
             kill(pid, options.killSignal);
             killed = true;
         }
@@ -140,6 +158,19 @@ void writeBytes(const std::string& path, const std::string& bytes) {
 
 void copyFile(const std::string& from, const std::string& to) {
     fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+}
+
+std::string jpegSkeleton(int width, int height) {
+    std::string j("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00", 20);
+    j += std::string("\xFF\xC0\x00\x0B\x08", 5);
+    for (int v : {height, width}) {
+        j += char((v >> 8) & 0xFF);
+        j += char(v & 0xFF);
+    }
+    j += std::string("\x01\x01\x11\x00", 4);
+    j += std::string("\xFF\xDA\x00\x08\x01\x01\x00\x00\x3F\x00", 10);
+    j += std::string("\x12\x34\xFF\x00\x56\xFF\xD0\x78\xFF\xFF\xD9", 11);
+    return j;
 }
 
 bool makeNullDevice(const std::string& path) { return mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0; }

@@ -12,8 +12,10 @@ namespace vistamo::testing {
 struct ToolOptions {
     std::vector<std::string> env;       // "NAME=value" added; "NAME=" with no value removes NAME
     rlim_t fileSizeLimit = RLIM_INFINITY;  // RLIMIT_FSIZE of the child, in bytes
-    std::string killWhenStderrHas;      // send killSignal once stderr holds this text
+    std::string killWhenOutputHas;      // send killSignal once stdout or stderr holds this text
     int killSignal = 0;
+    int killAfterMs = -1;               // or send killSignal this long after the start
+    int umask = -1;                     // the child's umask; -1 keeps ours
     int timeoutMs = 120000;             // then SIGKILL, and timedOut is set
 };
 
@@ -23,6 +25,8 @@ struct ToolRun {
     bool timedOut = false;
     std::string out, err;
     std::vector<std::string> errLines() const;
+    // The stderr lines that do not start with ignoredPrefix (progress lines).
+    std::vector<std::string> errLinesWithout(const std::string& ignoredPrefix) const;
 };
 
 ToolRun runTool(const std::string& program, const std::vector<std::string>& args, const ToolOptions& options = {});
@@ -44,6 +48,10 @@ private:
 std::string readBytes(const std::string& path);
 void writeBytes(const std::string& path, const std::string& bytes);
 void copyFile(const std::string& from, const std::string& to);
+// The markers of a baseline JPEG of the given size with a few coded bytes:
+// complete as far as its structure goes, though no decoder shows much.
+std::string jpegSkeleton(int width, int height);
+
 // A device node like /dev/null's inside a scratch folder (root only); false
 // when this process may not make one.
 bool makeNullDevice(const std::string& path);

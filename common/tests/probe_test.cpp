@@ -16,19 +16,7 @@ namespace {
 
 // A structurally complete baseline JPEG of width x height: SOI, APP0, SOF0,
 // SOS, coded bytes with a stuffed 0xFF00 and a restart marker, EOI.
-std::string minimalJpeg(int width, int height) {
-    std::string j = "\xFF\xD8";
-    j += std::string("\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00", 18);
-    j += std::string("\xFF\xC0\x00\x0B\x08", 5);
-    j += char(height >> 8);
-    j += char(height & 0xFF);
-    j += char(width >> 8);
-    j += char(width & 0xFF);
-    j += std::string("\x01\x01\x11\x00", 4);
-    j += std::string("\xFF\xDA\x00\x08\x01\x01\x00\x00\x3F\x00", 10);
-    j += std::string("\x12\x34\xFF\x00\x56\xFF\xD0\x78\xFF\xFF\xD9", 11);
-    return j;
-}
+std::string minimalJpeg(int width, int height) { return vistamo::testing::jpegSkeleton(width, height); }
 
 bool contains(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
 

@@ -1,7 +1,9 @@
 // The engine's support code: log, ring buffer and audio resampler.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -85,6 +87,30 @@ TEST(EngineLogTest, FileGetsInitialisedAndFinalisedLines) {
     EXPECT_NE(all.str().find("INFO  - LOG INITIALISED"), std::string::npos);
     EXPECT_NE(all.str().find("DEBUG - in the file"), std::string::npos);
     EXPECT_NE(all.str().find("INFO  - LOG FINALISED"), std::string::npos);
+}
+
+TEST(EngineLogTest, ALogPastItsLimitStartsAfreshAndKeepsOnePredecessor) {
+    LogCapture capture;
+    const std::string dir = testing::TempDir() + "/lf-rotate-" + std::to_string(getpid());
+    const std::string path = dir + "/export_log.txt";
+    std::filesystem::create_directories(dir);
+    std::ofstream(path + ".1") << "the oldest log";
+    std::ofstream(path) << std::string(1000, 'a');
+    EngineLog& log = EngineLog::instance();
+    log.finalise();
+    // At the limit the log is kept and appended to.
+    ASSERT_TRUE(log.initialise(path, 1000));
+    log.finalise();
+    EXPECT_GT(std::filesystem::file_size(path), 1000u);
+    EXPECT_EQ(std::filesystem::file_size(path + ".1"), 14u);
+    // Past it, the log becomes ".1" (replacing the older one), and a new one starts.
+    const auto grown = std::filesystem::file_size(path);
+    ASSERT_TRUE(log.initialise(path, 1000));
+    log.finalise();
+    EXPECT_EQ(std::filesystem::file_size(path + ".1"), grown);
+    EXPECT_LT(std::filesystem::file_size(path), 200u);
+    EXPECT_EQ(EngineLog::kRotateBytes, 10u * 1024 * 1024);
+    std::filesystem::remove_all(dir);
 }
 
 TEST(EngineLogTest, MediaLibraryHookDropsContextLinesAndFormatsOnce) {

@@ -20,6 +20,10 @@ ff -i "$src" -i "$samples/standard.mp4" -t 1 -map 0:v -map 1:v -map 0:a -c copy 
    -movflags +faststart "$tmp/two-video.mp4"
 # Audio only.
 ff -i "$src" -t 1 -map 0:a -c copy "$tmp/audio-only.mp4"
+# Fragmented: movie fragments with absolute base data offsets, and with
+# offsets relative to each fragment.
+ff -i "$src" -t 1 -map 0:v -map 0:a -c copy -movflags frag_keyframe+empty_moov "$tmp/fragmented.mp4"
+ff -i "$src" -t 1 -map 0:v -c copy -movflags frag_keyframe+empty_moov+default_base_moof "$tmp/fragmented-moof-base.mp4"
 # Not an MP4 at all.
 cp "$samples/scene.png" "$tmp/not-mp4.mp4"
 
