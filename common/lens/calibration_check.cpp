@@ -1,25 +1,13 @@
 #include "calibration_check.h"
 
+#include "calib_tokens.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <vector>
 
 namespace vistamo::lens {
 namespace {
-
-std::vector<std::string> tokens(const std::string& text) {
-    std::vector<std::string> out;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find('_', start);
-        if (end == std::string::npos)
-            end = text.size();
-        if (end > start)
-            out.emplace_back(text, start, end - start);
-        start = end + 1;
-    }
-    return out;
-}
 
 // A finite decimal number filling the whole token (blanks around allowed).
 bool readNumber(const std::string& token, double& value) {
@@ -57,7 +45,7 @@ std::string calibrationProblem(const std::string& text) {
     case '6': needed = 27; break;
     default: return {};
     }
-    const std::vector<std::string> t = tokens(text);
+    const std::vector<std::string> t = splitCalibText(text);
     if (t.size() < needed)
         return "the calibration cannot be used: it has " + std::to_string(t.size()) + " numbers, its layout needs " +
                std::to_string(needed);

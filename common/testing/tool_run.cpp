@@ -146,6 +146,17 @@ std::vector<std::string> ScratchFolder::listing() const {
     return names;
 }
 
+void ToolFolderTest::useInput(const std::string& sample, const std::string& name) {
+    in = dir / name;
+    copyFile(sample, in);
+    original = readBytes(in);
+}
+
+void ToolFolderTest::expectFolder(const std::vector<std::string>& names) {
+    EXPECT_EQ(dir.listing(), names);
+    EXPECT_EQ(readBytes(in), original);
+}
+
 std::string readBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

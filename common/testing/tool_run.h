@@ -2,6 +2,7 @@
 // looks at what it left on disk. Used by every tool's suite of hostile cases.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 
 #include <string>
@@ -43,6 +44,19 @@ public:
 
 private:
     std::string path_;
+};
+
+// A scratch folder holding a copy of one input file, for suites that check
+// that a refused job leaves the folder and the input as they were.
+class ToolFolderTest : public ::testing::Test {
+protected:
+    // Copies sample into the folder as name (the input, in).
+    void useInput(const std::string& sample, const std::string& name);
+    // The folder holds exactly names, and the input is unchanged.
+    void expectFolder(const std::vector<std::string>& names);
+
+    ScratchFolder dir;
+    std::string in, original;
 };
 
 std::string readBytes(const std::string& path);

@@ -58,20 +58,9 @@ std::string failureLine(const ToolRun& run) {
     return lines.size() == 1 ? lines[0] : "(" + std::to_string(lines.size()) + " lines) " + run.err;
 }
 
-class ConverterHostile : public testing::Test {
+class ConverterHostile : public ToolFolderTest {
 protected:
-    void SetUp() override {
-        in = dir / "in.jpg";
-        copyFile(kSamples + "/twins.jpg", in);
-        original = readBytes(in);
-    }
-    // Only what the test put there, the input unchanged.
-    void expectFolder(const std::vector<std::string>& names) {
-        EXPECT_EQ(dir.listing(), names);
-        EXPECT_EQ(readBytes(in), original);
-    }
-    ScratchFolder dir;
-    std::string in, original;
+    void SetUp() override { useInput(kSamples + "/twins.jpg", "in.jpg"); }
 };
 
 }  // namespace

@@ -7,12 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "calib_tokens.h"
 #include "lensmeta/lensmeta.h"
 
 namespace lensmeta {
 
 // Splits at "_", dropping empty tokens (so "a__b_" is {"a", "b"}).
-std::vector<std::string> splitCalibText(const std::string& text);
+using vistamo::lens::splitCalibText;
 
 // A token read like a stream extraction: leading blanks skipped, reading stops
 // at the first character that cannot continue the number ("3.9" → 3). A token

@@ -1,5 +1,7 @@
 #include "calibration.h"
 
+#include "calib_tokens.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <vector>
@@ -7,21 +9,7 @@
 namespace loomfold {
 namespace {
 
-constexpr size_t kMaxTokens = 40;
-
-std::vector<std::string> split(const std::string& text) {
-    std::vector<std::string> tokens;
-    size_t start = 0;
-    while (start <= text.size() && tokens.size() < kMaxTokens) {
-        size_t end = text.find('_', start);
-        if (end == std::string::npos)
-            end = text.size();
-        if (end > start)
-            tokens.emplace_back(text, start, end - start);
-        start = end + 1;
-    }
-    return tokens;
-}
+using vistamo::lens::splitCalibText;
 
 // A decimal token; no number, or a value out of range, reads as 0.
 float number(const std::string& token) {
@@ -42,7 +30,7 @@ bool parseTwoLensCalibration(const std::string& text, LensRecord& record) {
     const bool type6 = startsWith(text, "6_");
     if (!(type6 || startsWith(text, "2_") || startsWith(text, "3_") || startsWith(text, "4_")))
         return false;
-    const std::vector<std::string> t = split(text);
+    const std::vector<std::string> t = splitCalibText(text);
     if (t.size() < (type6 ? 27u : 19u))
         return false;
     LensRecord r = record;
@@ -89,7 +77,7 @@ bool parseTwoLensCalibration(const std::string& text, LensRecord& record) {
 bool parseSingleLensCalibration(const std::string& text, LensRecord& record) {
     if (!startsWith(text, "5_"))
         return false;
-    const std::vector<std::string> t = split(text);
+    const std::vector<std::string> t = splitCalibText(text);
     if (t.size() < 10)
         return false;
     record.deviceType = integer(t[0]);

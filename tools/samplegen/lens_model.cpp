@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "calib_tokens.h"
+
 namespace samplegen {
 namespace {
 
@@ -58,15 +60,8 @@ double undistort(double target, const TwinsLens& l) {
 
 bool parseTwinsCalibration(const std::string& text, TwinsCalibration& out) {
     std::vector<double> v;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find('_', start);
-        if (end == std::string::npos)
-            end = text.size();
-        if (end > start)
-            v.push_back(std::strtod(text.substr(start, end - start).c_str(), nullptr));
-        start = end + 1;
-    }
+    for (const std::string& token : vistamo::lens::splitCalibText(text))
+        v.push_back(std::strtod(token.c_str(), nullptr));
     if (v.size() < 27 || v[0] != 6)
         return false;
     for (int k = 0; k < 2; ++k) {

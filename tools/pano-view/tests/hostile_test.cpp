@@ -38,25 +38,15 @@ mode_t typeOf(const std::string& path) {
     return st.st_mode & S_IFMT;
 }
 
-class PanoViewHostile : public testing::Test {
+class PanoViewHostile : public ToolFolderTest {
 protected:
-    void SetUp() override {
-        in = dir / "in.jpg";
-        copyFile(kSamples + "/twins.jpg", in);
-        original = readBytes(in);
-    }
-    void expectFolder(const std::vector<std::string>& names) {
-        EXPECT_EQ(dir.listing(), names);
-        EXPECT_EQ(readBytes(in), original);
-    }
+    void SetUp() override { useInput(kSamples + "/twins.jpg", "in.jpg"); }
     void expectRefusal(const std::vector<std::string>& args, const std::string& line) {
         const ToolRun run = view(args);
         ASSERT_FALSE(run.timedOut) << line;
         EXPECT_EQ(run.exitCode, 1) << line;
         EXPECT_EQ(toolLines(run), std::vector<std::string>{"pano-view: " + line});
     }
-    ScratchFolder dir;
-    std::string in, original;
 };
 
 }  // namespace
