@@ -8,15 +8,16 @@
 #include <vector>
 
 #include "calibration.h"
+#include "fisheye_lens.h"
 
 namespace loomfold {
 
-constexpr int kGridColumns = 160;
-constexpr int kGridRows = 80;
-constexpr int kGridVertices = kGridRows * (kGridColumns + 1) * 2;  // 25760
+using vistamo::lens::kGridColumns;
+using vistamo::lens::kGridRows;
+constexpr int kGridVertices = vistamo::lens::kStripVertices;  // 25760
 
 // The column index of strip position j in row r.
-inline int gridColumn(int r, int j) { return r % 2 == 0 ? j : kGridColumns - j; }
+inline int gridColumn(int r, int j) { return vistamo::lens::stripColumn(r, j); }
 
 // Clip-space positions (x, y) of every strip vertex.
 std::vector<float> gridPositions();
@@ -25,9 +26,8 @@ std::vector<float> gridPositions();
 // record's size whose luma rows are `lumaStride` bytes apart.
 std::vector<float> twinsTexCoords(const LensRecord& record, int lens, int lumaStride);
 
-// The seam angles (degrees) of the Twins blend: lens yaw + 270, once
-// reduced by 360 above 360.
-float seamAngle(float lensYaw);
+// The seam angles (degrees) of the Twins blend.
+using vistamo::lens::seamAngle;
 
 // Sphere: (u, v) of every strip vertex; rows past fov / 2 stay (0, 0).
 std::vector<float> sphereTexCoords(const LensRecord& record);

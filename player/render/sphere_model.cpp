@@ -5,44 +5,34 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "shader_sources.h"
 
 namespace vistamo::render {
 namespace {
 
-constexpr float kStep = 0.03926991f;     // π / 80
+constexpr float kStep = lens::kRingStep;  // π / 80
 constexpr float kHalfPi = 1.5707964f;
-constexpr float kDegToRad = 0.017453292f;
 constexpr double kTwoPi = 6.283185307179586;
 
 }  // namespace
-
-int saturatedInt(double value) {
-    if (!(value == value))
-        return 0;
-    return int(std::clamp(value, double(std::numeric_limits<int>::min()), double(std::numeric_limits<int>::max())));
-}
 
 void EquirectGrid::pointAt(int c, int r) {
     column = float(c) * 2 / float(gridWidth) - 1;
     row = float(r) * 2 / float(gridHeight) - 1;
     longitude = column * 3.14159265f;
     latitude = row * kHalfPi;
-    dirX = std::cos(latitude) * std::sin(longitude);
-    dirY = std::cos(latitude) * std::cos(longitude);
-    dirZ = std::sin(latitude);
+    const lens::Vec3 d = lens::gridDirection(c, r);
+    dirX = d.x;
+    dirY = d.y;
+    dirZ = d.z;
 }
 
 void EquirectGrid::rotateAbout(const float axis[3], float t) {
-    const float n = std::sqrt(axis[0] * axis[0] + axis[1] * axis[1] + axis[2] * axis[2]);
-    const float ax = axis[0] / n, ay = axis[1] / n, az = axis[2] / n;
-    const float c = std::cos(t), s = std::sin(t), q = 1 - c;
-    const float x = dirX, y = dirY, z = dirZ;
-    dirX = (c + ax * ax * q) * x + (ax * ay * q + az * s) * y + (ax * az * q - ay * s) * z;
-    dirY = (ax * ay * q - az * s) * x + (c + ay * ay * q) * y + (ay * az * q + ax * s) * z;
-    dirZ = (ax * az * q + ay * s) * x + (ay * az * q - ax * s) * y + (c + az * az * q) * z;
+    const lens::Vec3 d = lens::rotateAbout({dirX, dirY, dirZ}, {axis[0], axis[1], axis[2]}, t);
+    dirX = d.x;
+    dirY = d.y;
+    dirZ = d.z;
 }
 
 SphereModel::SphereModel() = default;
@@ -155,24 +145,9 @@ void GLSphereFishEye::setImageData(const ImageData& d) {
     if (data.lenses.size() != 1 || data.frameWidth <= 0 || data.frameHeight <= 0)
         return;
     const LenParam& lens = data.lenses[0];
-    const float fov = data.fov;
-    const int rows = saturatedInt(std::ceil(double(fov) * 80.0 / 360.0));
-    const int e = effectiveRadius(lens.radius, lens.centerX);
-    const float delta = float(double(e) * kStep / (double(fov) * 3.14159265358979 / 360.0));
-    const float w = float(data.frameWidth), h = float(data.frameHeight);
-    // Rings 0 .. rows − 2; a negative field of view gives none.
-    const int lastRing = rows < 2 ? -1 : std::min(rows - 2, kRings - 1);
-    for (int i = 0; i <= lastRing; ++i) {
-        for (int j = 0; j <= kColumns; ++j) {
-            const float alpha = kStep * float(columnOf(i, j));
-            const size_t k = (size_t(i) * (kColumns + 1) + size_t(j)) * 4;
-            const float inner = float(i) * delta, outer = float(i) * delta + delta;
-            texCoordA[k] = (float(lens.centerX) + std::sin(alpha) * inner) / w;
-            texCoordA[k + 1] = (float(lens.centerY) + std::cos(alpha) * inner) / h;
-            texCoordA[k + 2] = (float(lens.centerX) + std::sin(alpha) * outer) / w;
-            texCoordA[k + 3] = (float(lens.centerY) + std::cos(alpha) * outer) / h;
-        }
-    }
+    // Rings are spaced by the effective radius, where the lens edge lies.
+    lens::sphereStripCoords(float(lens.centerX), float(lens.centerY), effectiveRadius(lens.radius, lens.centerX),
+                            data.fov, float(data.frameWidth), float(data.frameHeight), texCoordA.data());
 }
 
 GLSphere2FishEye::GLSphere2FishEye() : grid(std::make_unique<EquirectGrid>()) {}
@@ -195,32 +170,44 @@ void GLSphere2FishEye::draw() {
     drawStrip(aTexCoordB);
 }
 
-void GLSphere2FishEye::lensPixel(int c, int r, int lens, float& px, float& py) {
+namespace {
+
+// The shared model's view of the record: lens k when it holds two lenses.
+bool twinsLens(const ImageData& data, int k, lens::FisheyeLens& out) {
+    if (data.lenses.size() != 2)
+        return false;
+    const LenParam& l = data.lenses[size_t(k)];
+    out.radius = float(l.radius);
+    out.centerX = float(l.centerX);
+    out.centerY = float(l.centerY);
+    out.yaw = l.yaw;
+    out.pitch = l.pitch;
+    out.roll = l.roll;
+    out.coefA = l.coefA;
+    out.coefB = l.coefB;
+    out.coefC = l.coefC;
+    return true;
+}
+
+lens::LensFrame frameOf(const ImageData& data) {
+    lens::LensFrame frame;
+    frame.fov = data.fov;
+    frame.offsetX = data.offsetX;
+    frame.offsetY = data.offsetY;
+    frame.calibWidth = float(data.calibWidth);
+    frame.calibHeight = float(data.calibHeight);
+    frame.frameWidth = float(data.frameWidth);
+    frame.frameHeight = float(data.frameHeight);
+    return frame;
+}
+
+}  // namespace
+
+void GLSphere2FishEye::lensPixel(int c, int r, int k, float& px, float& py) {
     grid->pointAt(c, r);
-    const bool twoLenses = data.lenses.size() == 2;
-    if (twoLenses) {
-        const LenParam& l = data.lenses[size_t(lens)];
-        if (l.yaw != 0) grid->rotateAbout(yawAxis, l.yaw * kDegToRad);
-        if (l.pitch != 0) grid->rotateAbout(pitchAxis, l.pitch * kDegToRad);
-        if (l.roll != 0) grid->rotateAbout(rollAxis, l.roll * kDegToRad);
-    }
-    const float dx = grid->dirX, dy = grid->dirY, dz = grid->dirZ;
-    const float theta = std::atan2(std::sqrt(dx * dx + dz * dz), dy);
-    const float rho = data.fov != 0 ? (theta * 180.0f / 3.14159265f) / (data.fov / 2) : 0;
-    const float psi = std::atan2(dz, dx);
-    px = py = 0;
-    if (twoLenses) {
-        const LenParam& l = data.lenses[size_t(lens)];
-        const float a = l.coefA, b = l.coefB, cc = l.coefC;
-        const float distorted = a * rho * rho * rho * rho + b * rho * rho * rho + cc * rho * rho + (1 - a - b - cc) * rho;
-        const float radius = float(l.radius);
-        px = ((std::cos(psi) * distorted + 1) * 0.5f) * 2 * radius + (float(l.centerX) - radius);
-        py = ((std::sin(psi) * distorted + 1) * 0.5f) * 2 * radius + (float(l.centerY) - radius);
-    }
-    px += data.offsetX;
-    py += data.offsetY;
-    px = data.calibWidth != 0 ? float(data.frameWidth) * px / float(data.calibWidth) : 0;
-    py = data.calibHeight != 0 ? float(data.frameHeight) * py / float(data.calibHeight) : 0;
+    lens::FisheyeLens l;
+    const bool twoLenses = twinsLens(data, k, l);
+    lens::lensPixel(twoLenses ? &l : nullptr, frameOf(data), c, r, px, py);
 }
 
 void GLSphere2FishEye::setImageData(const ImageData& d) {
@@ -228,29 +215,15 @@ void GLSphere2FishEye::setImageData(const ImageData& d) {
     grid->gridHeight = kRings;
     const float w = float(data.frameWidth > 0 ? data.frameWidth : 1);
     const float h = float(data.frameHeight > 0 ? data.frameHeight : 1);
-    for (int i = 0; i < kRings; ++i) {
-        for (int j = 0; j <= kColumns; ++j) {
-            const int c = columnOf(i, j);
-            const size_t k = (size_t(i) * (kColumns + 1) + size_t(j)) * 4;
-            for (int lens = 0; lens < 2; ++lens) {
-                auto& coords = lens == 0 ? texCoordA : texCoordB;
-                float px, py;
-                lensPixel(c, i, lens, px, py);
-                coords[k] = px / w;
-                coords[k + 1] = py / h;
-                lensPixel(c, i + 1, lens, px, py);
-                coords[k + 2] = px / w;
-                coords[k + 3] = py / h;
-            }
-        }
+    const lens::LensFrame frame = frameOf(data);
+    for (int k = 0; k < 2; ++k) {
+        lens::FisheyeLens l;
+        const bool twoLenses = twinsLens(data, k, l);
+        lens::twinsStripCoords(twoLenses ? &l : nullptr, frame, w, h, (k == 0 ? texCoordA : texCoordB).data());
     }
     if (data.lenses.size() == 2) {
-        auto seam = [](float yaw) {
-            float s = yaw + 180 + 90;
-            return s > 360 ? s - 360 : s;
-        };
-        yaw0 = seam(data.lenses[0].yaw);
-        yaw1 = seam(data.lenses[1].yaw);
+        yaw0 = lens::seamAngle(data.lenses[0].yaw);
+        yaw1 = lens::seamAngle(data.lenses[1].yaw);
     }
 }
 

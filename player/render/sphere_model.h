@@ -11,15 +11,16 @@
 #include <array>
 #include <memory>
 
+#include "fisheye_lens.h"
 #include "lensmeta/lensmeta.h"
 
 class QOpenGLFunctions;
 
 namespace vistamo::render {
 
-constexpr int kRings = 80;
-constexpr int kColumns = 160;
-constexpr int kVertices = kRings * (kColumns + 1) * 2;  // 25 760
+constexpr int kRings = lens::kGridRows;
+constexpr int kColumns = lens::kGridColumns;
+constexpr int kVertices = lens::kStripVertices;  // 25 760
 
 // Grid directions and the lens rotations of the two-lens model.
 struct EquirectGrid {
@@ -35,12 +36,10 @@ struct EquirectGrid {
     void rotateAbout(const float a[3], float t);
 };
 
-// Truncates to int, saturating at its range (NaN gives 0): calibration
-// texts may hold any number.
-int saturatedInt(double value);
+using lens::saturatedInt;
 
 // The column of strip position j on ring i (the strip zig-zags).
-inline int columnOf(int ring, int j) { return ring % 2 == 0 ? j : kColumns - j; }
+inline int columnOf(int ring, int j) { return lens::stripColumn(ring, j); }
 
 class SphereModel {
 public:
