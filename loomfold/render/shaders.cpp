@@ -5,35 +5,13 @@
 #include <vector>
 
 #include "engine_log.h"
+#include "stitch_glsl.h"
 
 namespace loomfold::shaders {
 
-const char* const kPlainVertex = R"(#version 110
-uniform mat4 u_MVPMatrix;
-attribute vec4 a_Position;
-attribute vec2 a_TexCoordinate;
-varying vec2 v_TexCoordinate;
-void main() {
-    v_TexCoordinate = a_TexCoordinate;
-    gl_Position = u_MVPMatrix * a_Position;
-}
-)";
+const char* const kPlainVertex = VST_GLSL_DESKTOP_110 VST_GLSL_PLAIN_VERTEX;
 
-// Colour conversion shared by the fragment programs: limited-range YUV with
-// the matrix the engine sets.
-#define LF_YUV_TO_RGB                                                          \
-    "uniform sampler2D SamplerY;\n"                                            \
-    "uniform sampler2D SamplerU;\n"                                            \
-    "uniform sampler2D SamplerV;\n"                                            \
-    "uniform mat3 colorConversionMatrix;\n"                                    \
-    "vec3 yuvToRgb(vec2 t) {\n"                                                \
-    "    vec3 yuv = vec3(texture2D(SamplerY, t).r - 16.0 / 255.0,\n"           \
-    "                    texture2D(SamplerU, t).r - 0.5,\n"                    \
-    "                    texture2D(SamplerV, t).r - 0.5);\n"                   \
-    "    return colorConversionMatrix * yuv;\n"                                \
-    "}\n"
-
-const char* const kStandardFragment = "#version 110\n" LF_YUV_TO_RGB R"(
+const char* const kStandardFragment = VST_GLSL_DESKTOP_110 VST_GLSL_YUV_TO_RGB("") R"(
 uniform sampler2D u_Texture;
 varying vec2 v_TexCoordinate;
 void main() {
@@ -41,7 +19,7 @@ void main() {
 }
 )";
 
-const char* const kSphereFragment = "#version 110\n" LF_YUV_TO_RGB R"(
+const char* const kSphereFragment = VST_GLSL_DESKTOP_110 VST_GLSL_YUV_TO_RGB("") R"(
 uniform sampler2D u_Texture;
 uniform bool forward;
 uniform float isYuv420;
@@ -59,30 +37,12 @@ void main() {
 }
 )";
 
-const char* const kTwinsVertex = R"(#version 110
-uniform mat4 u_MVPMatrix;
-attribute vec4 a_Position;
-attribute vec2 a_TexCoordinateA;
-attribute vec2 a_TexCoordinateB;
-varying vec2 v_TexCoordinateA;
-varying vec2 v_TexCoordinateB;
-varying float v_pos_x;
-varying float v_pos_y;
-varying float v_pos_z;
-void main() {
-    gl_Position = u_MVPMatrix * a_Position;
-    v_TexCoordinateA = a_TexCoordinateA;
-    v_TexCoordinateB = a_TexCoordinateB;
-    v_pos_x = a_Position.x;
-    v_pos_y = a_Position.y;
-    v_pos_z = a_Position.z;
-}
-)";
+const char* const kTwinsVertex = VST_GLSL_DESKTOP_110 VST_GLSL_TWINS_VERTEX;
 
 // Blends the lenses across two fixed seams at longitudes 90 and 270; the
 // band is half the mask angle wide at and below the equator and widens
 // towards the top pole.
-const char* const kTwinsFragment = "#version 110\n" LF_YUV_TO_RGB R"(
+const char* const kTwinsFragment = VST_GLSL_DESKTOP_110 VST_GLSL_YUV_TO_RGB("") VST_GLSL_SEAM_BLEND R"(
 uniform sampler2D u_Texture;
 uniform float v_maskdegree;
 uniform float forward;
@@ -130,23 +90,7 @@ void main() {
         m = m / 2.0;
     }
     if (yaw0 > yaw1) { vec4 t = colA; colA = colB; colB = t; }
-    float s0 = 90.0;
-    float s1 = 270.0;
-    if (s1 + m > 360.0 && degree < 2.0 * m) degree += 360.0;
-    if (s0 - m < 0.0 && degree > 360.0 - 2.0 * m) degree -= 360.0;
-    vec4 color;
-    if (degree > s0 + m && degree <= s1 - m) {
-        color = colB;
-    } else if (degree > s1 - m && degree <= s1 + m) {
-        float a = (degree - (s1 - m)) / (2.0 * m);
-        color = colA * a + colB * (1.0 - a);
-    } else if (degree > s0 - m && degree <= s0 + m) {
-        float a = (degree - (s0 - m)) / (2.0 * m);
-        color = colB * a + colA * (1.0 - a);
-    } else {
-        color = colA;
-    }
-    gl_FragColor = color;
+    gl_FragColor = seamBlend(degree, 90.0, 270.0, m, colA, colB);
 }
 )";
 

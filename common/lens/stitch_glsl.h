@@ -1,0 +1,82 @@
+// GLSL pieces that the player's view and the engine both compile, as string
+// literals so that each side joins them into its programs at compile time.
+// The texts are written ES-style with precision qualifiers: Qt defines them
+// away on desktop GL, and the engine's GLSL 1.10 programs begin with
+// VST_GLSL_DESKTOP_110, which does the same.
+#pragma once
+
+// First lines of an engine program: GLSL 1.10 without precision qualifiers.
+#define VST_GLSL_DESKTOP_110 \
+    "#version 110\n"         \
+    "#define lowp\n"         \
+    "#define mediump\n"      \
+    "#define highp\n"
+
+// Standard and Sphere: position and one texture coordinate.
+#define VST_GLSL_PLAIN_VERTEX                     \
+    "uniform mat4 u_MVPMatrix;\n"                 \
+    "attribute vec4 a_Position;\n"                \
+    "attribute vec2 a_TexCoordinate;\n"           \
+    "varying vec2 v_TexCoordinate;\n"             \
+    "void main() {\n"                             \
+    "    v_TexCoordinate = a_TexCoordinate;\n"    \
+    "    gl_Position = u_MVPMatrix * a_Position;\n" \
+    "}\n"
+
+// Twins: both lenses' coordinates and the sphere position, which the
+// fragment program turns into a longitude for the seams.
+#define VST_GLSL_TWINS_VERTEX                       \
+    "attribute vec4 a_Position;\n"                  \
+    "attribute vec2 a_TexCoordinateA;\n"            \
+    "attribute vec2 a_TexCoordinateB;\n"            \
+    "uniform mat4 u_MVPMatrix;\n"                   \
+    "varying vec2 v_TexCoordinateA;\n"              \
+    "varying vec2 v_TexCoordinateB;\n"              \
+    "varying float v_pos_x;\n"                      \
+    "varying float v_pos_y;\n"                      \
+    "varying float v_pos_z;\n"                      \
+    "void main() {\n"                               \
+    "    v_TexCoordinateA = a_TexCoordinateA;\n"    \
+    "    v_TexCoordinateB = a_TexCoordinateB;\n"    \
+    "    v_pos_x = a_Position.x;\n"                 \
+    "    v_pos_y = a_Position.y;\n"                 \
+    "    v_pos_z = a_Position.z;\n"                 \
+    "    gl_Position = u_MVPMatrix * a_Position;\n" \
+    "}\n"
+
+// Limited-range YUV 4:2:0 planes to RGB with the matrix the host sets;
+// samplerPrecision is a precision qualifier for the three plane samplers.
+#define VST_GLSL_YUV_TO_RGB(samplerPrecision)                                  \
+    "uniform " samplerPrecision " sampler2D SamplerY;\n"                       \
+    "uniform " samplerPrecision " sampler2D SamplerU;\n"                       \
+    "uniform " samplerPrecision " sampler2D SamplerV;\n"                       \
+    "uniform mediump mat3 colorConversionMatrix;\n"                            \
+    "mediump vec3 yuvToRgb(highp vec2 t) {\n"                                  \
+    "    mediump vec3 yuv = vec3(texture2D(SamplerY, t).r - 16.0 / 255.0,\n"   \
+    "                            texture2D(SamplerU, t).r - 0.5,\n"            \
+    "                            texture2D(SamplerV, t).r - 0.5);\n"           \
+    "    return colorConversionMatrix * yuv;\n"                                \
+    "}\n"
+
+// The Twins seam blend at longitude `degree` (0..360): lens B fills the
+// longitudes from s0 up to s1 (s0 < s1), lens A the rest, and each seam is
+// a linear cross-fade 2m degrees wide. The view passes its lens seams (in
+// the order that keeps s0 < s1, swapping the lenses otherwise); the engine
+// its fixed seams 90 and 270.
+#define VST_GLSL_SEAM_BLEND                                                                        \
+    "highp vec4 seamBlend(highp float degree, highp float s0, highp float s1, highp float m,\n"   \
+    "                     highp vec4 colA, highp vec4 colB) {\n"                                  \
+    "    if (s1 + m > 360.0 && degree < 2.0 * m) degree += 360.0;\n"                              \
+    "    if (s0 - m < 0.0 && degree > 360.0 - 2.0 * m) degree -= 360.0;\n"                        \
+    "    if (s0 + m < degree && degree <= s1 - m)\n"                                              \
+    "        return colB;\n"                                                                      \
+    "    if (s1 - m < degree && degree <= s1 + m) {\n"                                            \
+    "        highp float a = (degree - (s1 - m)) / (2.0 * m);\n"                                  \
+    "        return colA * a + colB * (1.0 - a);\n"                                               \
+    "    }\n"                                                                                     \
+    "    if (s0 - m < degree && degree <= s0 + m) {\n"                                            \
+    "        highp float a = (degree - (s0 - m)) / (2.0 * m);\n"                                  \
+    "        return colB * a + colA * (1.0 - a);\n"                                               \
+    "    }\n"                                                                                     \
+    "    return colA;\n"                                                                          \
+    "}\n"
