@@ -18,7 +18,10 @@
 #include <cstring>
 #include <string>
 
+#include <opencv2/core.hpp>
+
 #include "atomic_output.h"
+#include "circle_detection.h"
 #include "file_guard.h"
 #include "loomfold/loomfold.h"
 
@@ -59,33 +62,18 @@ std::string replaced(std::string text, const std::string& from, const std::strin
     return text;
 }
 
-// The smallest circle around the picture's bright pixels: the lens circle
-// of a one-lens picture on its dark border. Writes a "5_" text (236 degrees,
-// as the player assumes for detected circles).
+// The lens circle of a one-lens picture, found as the player's view finds
+// it, as a single-lens text (the engine asks on the first frame when the
+// calibration's radius is 10 or less).
 void findCircle(unsigned char* bgr, int width, int height, int channels, char* text) {
-    int left = width, right = -1, top = height, bottom = -1;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const unsigned char* p = bgr + (size_t(y) * size_t(width) + size_t(x)) * size_t(channels);
-            if (p[0] + p[1] + p[2] > 3 * 24) {
-                left = std::min(left, x);
-                right = std::max(right, x);
-                top = std::min(top, y);
-                bottom = std::max(bottom, y);
-            }
-        }
+    std::string found;
+    try {
+        const cv::Mat picture(height, width, channels == 4 ? CV_8UC4 : CV_8UC3, bgr);
+        found = vistamo::vision::singleLensText(vistamo::vision::detectFisheyeCircle(picture));
+    } catch (const cv::Exception&) {
+        found.clear();  // the engine refuses an empty answer
     }
-    int radius, cx, cy;
-    if (right < 0) {
-        radius = std::min(width, height) / 2;
-        cx = width / 2;
-        cy = height / 2;
-    } else {
-        cx = (left + right + 1) / 2;
-        cy = (top + bottom + 1) / 2;
-        radius = std::max(right - left + 1, bottom - top + 1) / 2;
-    }
-    std::snprintf(text, 256, "5_%d_%d_%d_%d_%d_236_0_0_0", radius, cx, cy, width, height);
+    std::snprintf(text, 256, "%s", found.c_str());
 }
 
 }  // namespace

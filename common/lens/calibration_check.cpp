@@ -61,8 +61,10 @@ std::string calibrationProblem(const std::string& text) {
             problem = p;
     };
     if (type == '5') {
-        if (v[1] < 0)
-            check("the lens radius is negative");
+        // A radius of 10 or less asks for the circle to be found on the
+        // picture, which then supplies every other number.
+        if (v[1] <= 10)
+            return {};
         check(positive(v, 4, "the calibration width"));
         check(positive(v, 5, "the calibration height"));
         check(positive(v, 6, "the field of view"));

@@ -14,7 +14,8 @@ namespace vistamo::lens {
 // the layouts of the calibration text: "5_" single-lens (10 tokens), "2_",
 // "3_", "4_" two-lens (19 tokens), "6_" two-lens (27 tokens). Every token
 // the layout reads must be a finite decimal number. A single-lens radius of
-// 10 or less is allowed: it asks for the circle to be found on the picture.
+// 10 or less asks for the circle to be found on the picture, which then
+// supplies the other numbers: only its numbers' form is checked.
 std::string calibrationProblem(const std::string& text);
 
 }  // namespace vistamo::lens

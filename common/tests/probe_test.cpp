@@ -83,6 +83,7 @@ TEST(CalibrationCheck, UsableAndUnusableTexts) {
     EXPECT_EQ(calibrationProblem(twins), "");
     EXPECT_EQ(calibrationProblem(sphere), "");
     EXPECT_EQ(calibrationProblem(with(sphere, 1, "5")), "") << "a small radius asks for detection";
+    EXPECT_EQ(calibrationProblem("5_5_0_0_0_0_0_0_0_0"), "") << "detection supplies the rest";
     EXPECT_EQ(calibrationProblem(""), "");
     EXPECT_EQ(calibrationProblem("standard"), "");
 
@@ -103,7 +104,7 @@ TEST(CalibrationCheck, UsableAndUnusableTexts) {
         {with(twins, 25, "400"), "the field of view is over 360 degrees"},
         {with(sphere, 6, "0"), "the field of view is 0"},
         {with(sphere, 4, "0"), "the calibration width is 0"},
-        {with(sphere, 1, "-3"), "the lens radius is negative"},
+        {with(with(sphere, 1, "5"), 6, "nan"), "number 7 (\"nan\") is not a finite number"},
         {"6_1_2_3", ""},
     };
     for (const auto& b : bad) {

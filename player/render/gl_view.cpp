@@ -291,12 +291,12 @@ void GLView::takeFrame(const media::VideoFrame& frame) {
     qDebug() << "frame image format" << int(frameImage.format());
     const cv::Mat pixels(frameImage.height(), frameImage.width(), CV_8UC4, frameImage.bits(),
                          size_t(frameImage.bytesPerLine()));
-    const CircleFit fit = detectFisheyeCircle(pixels);
+    const vision::CircleFit fit = vision::detectFisheyeCircle(pixels);
     ImageData record;
     record.calibrated = true;
     record.frameWidth = fit.width;
     record.frameHeight = fit.height;
-    record.fov = 236.0f;
+    record.fov = vision::kDetectedFov;
     LenParam lens;
     lens.radius = saturatedInt(fit.radius);
     lens.centerX = saturatedInt(fit.centerX);

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
 #include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QThread>
@@ -11,6 +14,8 @@
 extern "C" {
 #include <libavutil/frame.h>
 }
+
+#include <unistd.h>
 
 #include <cmath>
 
@@ -397,6 +402,39 @@ TEST(ViewPictures, SphereShowsTheSceneWhereItsLensSees) {
         EXPECT_FLOAT_EQ(found.fov, 236.0f);
         EXPECT_GE(withDetection, 16.0);
     }
+}
+
+// The view and the Converter find one circle on an uncalibrated one-lens
+// still: the Converter's export with its own detection is byte for byte the
+// export with the circle the view found.
+TEST(ViewPictures, ViewAndConverterFindTheSameCircle) {
+    const QString dir = QString::fromStdString(testing::TempDir()) + "/same-circle-" + QString::number(getpid());
+    QDir().mkpath(dir);
+    const QString uncalibrated = dir + "/sphere.jpg";
+    ASSERT_TRUE(QImage(kSamples + "/sphere.jpg").save(uncalibrated, "JPEG", 95));
+    ImageData found;
+    int builds = 0;
+    showFirstFrame(uncalibrated, Sphere, {Pano, 0, 0, 3}, &builds, &found);
+    ASSERT_EQ(builds, 1);
+    ASSERT_EQ(found.lenses.size(), 1u);
+    const QString viewText = QStringLiteral("5_%1_%2_%3_%4_%5_236_0_0_0")
+                                 .arg(found.lenses[0].radius)
+                                 .arg(found.lenses[0].centerX)
+                                 .arg(found.lenses[0].centerY)
+                                 .arg(found.frameWidth)
+                                 .arg(found.frameHeight);
+    auto exportWith = [&](const QString& text, const QString& out) {
+        QProcess converter;
+        converter.start(QStringLiteral(CONVERTER_PATH),
+                        {"sphere-image", uncalibrated, out, "960", "480", text, "0", "20"});
+        return converter.waitForFinished(60000) && converter.exitCode() == 0;
+    };
+    ASSERT_TRUE(exportWith(QStringLiteral("5_5_0_0_0_0_0_0_0_0"), dir + "/detected.jpg"));
+    ASSERT_TRUE(exportWith(viewText, dir + "/view.jpg"));
+    QFile a(dir + "/detected.jpg"), b(dir + "/view.jpg");
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(a.readAll() == b.readAll()) << "the view found " << viewText.toStdString();
+    QDir(dir).removeRecursively();
 }
 
 }  // namespace

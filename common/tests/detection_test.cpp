@@ -5,7 +5,7 @@
 
 #include "circle_detection.h"
 
-namespace vistamo::render {
+namespace vistamo::vision {
 namespace {
 
 cv::Mat circlePicture(cv::Size size, cv::Point centre, int radius) {
@@ -64,4 +64,4 @@ TEST(CircleDetection, CircleCrossingTheEdge) {
 }
 
 }  // namespace
-}  // namespace vistamo::render
+}  // namespace vistamo::vision

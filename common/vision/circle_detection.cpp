@@ -5,7 +5,9 @@
 #include <cmath>
 #include <vector>
 
-namespace vistamo::render {
+#include "fisheye_lens.h"
+
+namespace vistamo::vision {
 namespace {
 
 struct Circle {
@@ -79,4 +81,11 @@ CircleFit detectFisheyeCircle(cv::Mat picture) {
     return fit;
 }
 
-}  // namespace vistamo::render
+std::string singleLensText(const CircleFit& fit) {
+    using lens::saturatedInt;
+    return "5_" + std::to_string(saturatedInt(fit.radius)) + "_" + std::to_string(saturatedInt(fit.centerX)) + "_" +
+           std::to_string(saturatedInt(fit.centerY)) + "_" + std::to_string(fit.width) + "_" +
+           std::to_string(fit.height) + "_" + std::to_string(int(kDetectedFov)) + "_0_0_0";
+}
+
+}  // namespace vistamo::vision

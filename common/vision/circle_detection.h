@@ -1,11 +1,16 @@
 // Finds the image circle of a one-lens fisheye picture: the smallest circle
 // around all edges of a reduced grey copy, pulled 30 pixels inwards, with a
 // fall-back to a circle of the picture's height when that is implausible.
+//
+// The player's view and the Converter's single-lens modes both use it, so
+// that an uncalibrated file is previewed and exported with one circle.
 #pragma once
 
 #include <opencv2/core.hpp>
 
-namespace vistamo::render {
+#include <string>
+
+namespace vistamo::vision {
 
 struct CircleFit {
     float radius = 0;
@@ -19,4 +24,11 @@ struct CircleFit {
 // picture: 8 bits with 3 or 4 channels in B, G, R (A) order.
 CircleFit detectFisheyeCircle(cv::Mat picture);
 
-}  // namespace vistamo::render
+// The field of view assumed for a detected circle (degrees).
+constexpr float kDetectedFov = 236.0f;
+
+// The circle as a single-lens calibration text, in whole pixels of the
+// picture it was found on: "5_R_CX_CY_W_H_236_0_0_0".
+std::string singleLensText(const CircleFit& fit);
+
+}  // namespace vistamo::vision
