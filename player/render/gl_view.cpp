@@ -7,31 +7,19 @@
 #include <QOpenGLShaderProgram>
 #include <QWheelEvent>
 
-#include <opencv2/core.hpp>
-
 #include <algorithm>
 #include <cmath>
 
-#include "circle_detection.h"
 #include "lensmeta/lensmeta.h"
 #include "view_host.h"
 
 namespace vistamo::render {
 
-QSize intakeSize(QSize frame) {
-    if (frame.width() > 8192)
-        return {};
-    if (frame.width() < 2160)
-        return frame;
-    return QSize((frame.width() / 4) * 2, (frame.height() / 4) * 2);
-}
-
 GLView::GLView(QWidget* parent)
     : QOpenGLWidget(parent),
       standard_(std::make_unique<GLSphereStandard>()),
       sphere_(std::make_unique<GLSphereFishEye>()),
-      twins_(std::make_unique<GLSphere2FishEye>()),
-      texture_(std::make_unique<QOpenGLTexture>(QOpenGLTexture::Target2D)) {
+      twins_(std::make_unique<GLSphere2FishEye>()) {
     setMouseTracking(true);
     setUpdateBehavior(QOpenGLWidget::NoPartialUpdate);
     active_ = standard_.get();
@@ -39,18 +27,33 @@ GLView::GLView(QWidget* parent)
 
 GLView::~GLView() {
     // GL objects go with the context that made them.
+    if (glReady_)
+        releaseGl();
+}
+
+void GLView::releaseGl() {
+    if (!glReady_)
+        return;
     makeCurrent();
     texture_.reset();
-    standard_.reset();
-    sphere_.reset();
-    twins_.reset();
+    for (SphereModel* m : {static_cast<SphereModel*>(standard_.get()), static_cast<SphereModel*>(sphere_.get()),
+                           static_cast<SphereModel*>(twins_.get())})
+        m->releaseProgram();
+    glReady_ = false;
     doneCurrent();
 }
 
 void GLView::initializeGL() {
-    if (glReady_)
-        return;
+    // Runs for every new context (re-parenting and full screen make one):
+    // everything GL is made again in it.
     initializeOpenGLFunctions();
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &GLView::releaseGl,
+            Qt::ConnectionType(Qt::DirectConnection | Qt::UniqueConnection));
+    texture_ = std::make_unique<QOpenGLTexture>(QOpenGLTexture::Target2D);
+    {
+        QMutexLocker lock(&imageMutex);
+        frameDirty = true;  // the picture goes into the new texture
+    }
     fov_ = 75;
     far_ = 1100;
     near_ = double(0.001f);
@@ -100,15 +103,17 @@ void GLView::paintGL() {
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     // The picture and the coordinate tables are read under the lock that
-    // the decoder side writes them under.
+    // the presentation thread hands them over under.
     QMutexLocker lock(&imageMutex);
+    if (!texture_)
+        return;
     uploadTexture();
     updateCamera();
     active_->draw();
 }
 
 void GLView::uploadTexture() {
-    if (frameImage.isNull())
+    if (frameImage.isNull() || !texture_)
         return;
     const bool sameShape = texture_->isStorageAllocated() && texture_->width() == frameImage.width() &&
                            texture_->height() == frameImage.height() &&
@@ -161,6 +166,14 @@ void GLView::updateCamera() {
     makeCurrent();
 }
 
+SphereModel* GLView::modelFor(MediaKind kind) const {
+    switch (kind) {
+    case Sphere: return sphere_.get();
+    case Twins: return twins_.get();
+    default: return standard_.get();
+    }
+}
+
 void GLView::setKind(int k) {
     if (glReady_) {
         makeCurrent();
@@ -170,11 +183,33 @@ void GLView::setKind(int k) {
         uploadTexture();
         active_->draw();
     }
-    kind_ = k;
+    QMutexLocker lock(&imageMutex);
+    ++fileGeneration_;
     kindSwitched_ = true;
-    if (k == Standard) active_ = standard_.get();
-    else if (k == Sphere) active_ = sphere_.get();
-    else if (k == Twins) active_ = twins_.get();
+    if (k == Standard || k == Sphere || k == Twins) {
+        kind_ = MediaKind(k);
+        active_ = modelFor(kind_);
+    }
+}
+
+int GLView::kind() const {
+    QMutexLocker lock(&imageMutex);
+    return kind_;
+}
+
+SphereModel* GLView::activeModel() const {
+    QMutexLocker lock(&imageMutex);
+    return active_;
+}
+
+bool GLView::sphereCalibrated() const {
+    QMutexLocker lock(&imageMutex);
+    return sphereCalibrated_;
+}
+
+bool GLView::kindSwitched() const {
+    QMutexLocker lock(&imageMutex);
+    return kindSwitched_;
 }
 
 void GLView::applyCameraPreset(int mode, bool preparingFile) {
@@ -205,6 +240,7 @@ void GLView::prepareFile(const QString& path) {
     std::string local = path.toLocal8Bit().toStdString();
     const bool found = GetLensmeta(record, local);
     QMutexLocker lock(&imageMutex);
+    ++fileGeneration_;
     sphere_->texCoordsReady = false;
     twins_->texCoordsReady = false;
     kindSwitched_ = false;
@@ -227,7 +263,9 @@ void GLView::prepareFile(const QString& path) {
 }
 
 void GLView::setViewMode(int mode) {
-    viewMode_ = mode;
+    if (mode < Pano || mode > Original)
+        return;
+    viewMode_ = ViewMode(mode);
     applyCameraPreset(mode, false);
     nudge();
 }
@@ -245,66 +283,37 @@ void GLView::nudgeWhenIdle() {
 }
 
 void GLView::takeFrame(const media::VideoFrame& frame) {
-    QMutexLocker lock(&imageMutex);
-    const QSize size = intakeSize(frame.size());
-    if (size.isEmpty())
-        return;
-    QImage image = frame.toImage(QImage::Format_ARGB32, size);
+    // Conversion and table building are slow: done before the lock is taken.
+    const QImage image = intake_.convert(frame);
     if (image.isNull())
         return;
+    FrameIntake::Request request;
+    unsigned generation;
+    {
+        QMutexLocker lock(&imageMutex);
+        generation = fileGeneration_;
+        request.kind = kind_;
+        request.buildCoordinates =
+            !(active_->texCoordsReady || kindSwitched_ || kind_ == Standard) && !(kind_ == Sphere && sphereCalibrated_);
+        if (request.buildCoordinates)
+            request.record = kind_ == Twins ? twins_->data : sphere_->data;
+    }
+    const bool built = intake_.build(image, request);
+
+    QMutexLocker lock(&imageMutex);
     frameImage = image;
     frameDirty = true;
-    if (active_->texCoordsReady || kindSwitched_ || kind_ == Standard)
+    // A file prepared or a kind switched meanwhile: the tables are not theirs.
+    if (!built || generation != fileGeneration_)
         return;
-    if (kind_ == Twins) {
-        ImageData record = twins_->data;
-        record.frameWidth = frameImage.width();
-        record.frameHeight = frameImage.height();
-        twins_->setImageData(record);
+    if (request.kind == Twins) {
+        twins_->adoptCoordinates(intake_.twinsModel());
         twins_->texCoordsReady = true;
-        ++coordinateBuilds_;
-        return;
-    }
-    if (sphere_->data.calibrated) {
-        if (sphereCalibrated_)
-            return;
-        ImageData record = sphere_->data;
-        record.frameWidth = frameImage.width();
-        record.frameHeight = frameImage.height();
-        const double x = double(record.frameWidth) / std::max(record.calibWidth, 1);
-        record.calibWidth = saturatedInt(record.calibWidth * x);
-        record.calibHeight = saturatedInt(record.calibHeight * x);
-        if (record.lenses.size() == 1) {
-            LenParam& lens = record.lenses[0];
-            lens.radius = saturatedInt(lens.radius * x);
-            lens.centerX = saturatedInt(lens.centerX * x);
-            lens.centerY = saturatedInt(lens.centerY * x);
-        }
-        sphere_->setImageData(record);
+    } else {
+        sphere_->adoptCoordinates(intake_.sphereModel());
         sphere_->texCoordsReady = true;
         sphereCalibrated_ = true;
-        ++coordinateBuilds_;
-        return;
     }
-    if (sphereCalibrated_)
-        return;
-    qDebug() << "frame image format" << int(frameImage.format());
-    const cv::Mat pixels(frameImage.height(), frameImage.width(), CV_8UC4, frameImage.bits(),
-                         size_t(frameImage.bytesPerLine()));
-    const vision::CircleFit fit = vision::detectFisheyeCircle(pixels);
-    ImageData record;
-    record.calibrated = true;
-    record.frameWidth = fit.width;
-    record.frameHeight = fit.height;
-    record.fov = vision::kDetectedFov;
-    LenParam lens;
-    lens.radius = saturatedInt(fit.radius);
-    lens.centerX = saturatedInt(fit.centerX);
-    lens.centerY = saturatedInt(fit.centerY);
-    record.lenses.push_back(lens);
-    sphere_->setImageData(record);
-    sphere_->texCoordsReady = true;
-    sphereCalibrated_ = true;
     ++coordinateBuilds_;
 }
 

@@ -1,11 +1,16 @@
 // The widget on which the panorama is seen: the inside of a textured unit
-// sphere with a camera that the mouse turns and the wheel moves.
+// sphere with a camera that the mouse turns and the wheel moves. It keeps
+// the camera, the input and the drawing; FrameIntake turns frames into its
+// picture and coordinate tables.
 //
 // Threads: everything runs on the GUI thread except takeFrame, which the
-// player's presentation thread calls. imageMutex guards frameImage,
-// frameDirty and the sphere models' metadata and coordinate tables: the
-// decoder side rewrites them inside takeFrame, the GUI thread reads them
-// while it uploads and draws, so a half-built table is never drawn.
+// player's presentation thread calls. takeFrame converts the frame and
+// builds any tables with no lock held, then hands them over under
+// imageMutex in a few copies, so paintGL never waits for swscale or OpenCV.
+//
+// GL objects (programs, texture) belong to the widget's current context:
+// they are released when that context is about to be destroyed (the view
+// is re-parented or goes full screen) and made again in the next one.
 #pragma once
 
 #include <QImage>
@@ -16,6 +21,7 @@
 
 #include <memory>
 
+#include "frame_intake.h"
 #include "render_types.h"
 #include "sphere_model.h"
 #include "video_frame.h"
@@ -31,7 +37,7 @@ public:
 
     void setMainWindow(ViewHost* host) { host_ = host; }
     void setKind(int kind);
-    int kind() const { return kind_; }
+    int kind() const;
     void prepareFile(const QString& path);
     void setViewMode(int mode);
     int viewMode() const { return viewMode_; }
@@ -48,12 +54,12 @@ public:
     double nearPlane() const { return near_; }
     double viewOffset() const { return viewOffset_; }
     QVector3D eye() const;
-    SphereModel* activeModel() const { return active_; }
+    SphereModel* activeModel() const;
     GLSphereStandard& standardModel() { return *standard_; }
     GLSphereFishEye& sphereModel() { return *sphere_; }
     GLSphere2FishEye& twinsModel() { return *twins_; }
-    bool sphereCalibrated() const { return sphereCalibrated_; }
-    bool kindSwitched() const { return kindSwitched_; }
+    bool sphereCalibrated() const;
+    bool kindSwitched() const;
     bool isGlReady() const { return glReady_; }
     // Shows a picture as it is, building no coordinates (tools and tests).
     void showImage(const QImage& image);
@@ -80,32 +86,39 @@ private:
     void applyCameraPreset(int mode, bool preparingFile);
     void uploadTexture();  // imageMutex held by the caller
     void updateCamera();
+    void releaseGl();      // the context is about to go
+    SphereModel* modelFor(MediaKind kind) const;
 
-    QImage frameImage;        // guarded by imageMutex
-    bool frameDirty = false;  // guarded by imageMutex
-    bool sphereCalibrated_ = false;
-    bool kindSwitched_ = false;
-    double fov_ = 75, near_ = double(0.001f), far_ = 1100, viewOffset_ = 0;
-    double width_ = 1, height_ = 1;
-    ViewHost* host_ = nullptr;
-    SphereModel* active_ = nullptr;
-    int kind_ = Standard;
+    // -- Shared with the presentation thread: guarded by imageMutex.
+    mutable QMutex imageMutex;
+    QImage frameImage;
+    bool frameDirty = false;
+    MediaKind kind_ = Standard;
+    SphereModel* active_ = nullptr;  // the model of kind_
+    bool sphereCalibrated_ = false;  // the Sphere tables of this file are built
+    bool kindSwitched_ = false;      // setKind ran, prepareFile has not yet
+    unsigned fileGeneration_ = 0;    // bumped by setKind and prepareFile
+    int coordinateBuilds_ = 0;
+    // The models' records and coordinate tables (their programs and
+    // matrices belong to the GUI thread).
     std::unique_ptr<GLSphereStandard> standard_;
     std::unique_ptr<GLSphereFishEye> sphere_;
     std::unique_ptr<GLSphere2FishEye> twins_;
+
+    // -- Presentation thread only.
+    FrameIntake intake_;
+
+    // -- GUI thread only.
+    double fov_ = 75, near_ = double(0.001f), far_ = 1100, viewOffset_ = 0;
+    double width_ = 1, height_ = 1;
+    ViewHost* host_ = nullptr;
     QPoint pressPosition_;
     double yaw_ = 0, pitch_ = 0, yawAtPress_ = 0, pitchAtPress_ = 0;
     bool edgeDrag_ = false;
     int zoomLevel_ = 3;
-    mutable QMutex imageMutex;
     bool glReady_ = false;
-    int viewMode_ = Pano;
-    std::unique_ptr<QOpenGLTexture> texture_;
-    int coordinateBuilds_ = 0;  // guarded by imageMutex
+    ViewMode viewMode_ = Pano;
+    std::unique_ptr<QOpenGLTexture> texture_;  // null while there is no context
 };
-
-// Frame intake sizes: frames narrower than 2160 stay, wider ones are
-// halved (to even sizes), wider than 8192 are ignored (an empty size).
-QSize intakeSize(QSize frame);
 
 }  // namespace vistamo::render

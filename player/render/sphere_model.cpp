@@ -54,7 +54,22 @@ void SphereModel::buildMesh() {
     }
 }
 
+void SphereModel::adoptCoordinates(SphereModel& built) {
+    std::swap(texCoordA, built.texCoordA);
+    std::swap(texCoordB, built.texCoordB);
+    std::swap(data, built.data);
+}
+
+void GLSphere2FishEye::adoptCoordinates(SphereModel& built) {
+    SphereModel::adoptCoordinates(built);
+    auto& twins = static_cast<GLSphere2FishEye&>(built);
+    std::swap(yaw0, twins.yaw0);
+    std::swap(yaw1, twins.yaw1);
+}
+
 void SphereModel::compile(const char* name, const char* vertex, const char* fragment) {
+    program = std::make_unique<QOpenGLShaderProgram>();
+    QOpenGLShaderProgram& program = *this->program;
     const bool v = program.addShaderFromSourceCode(QOpenGLShader::Vertex, vertex);
     qDebug().noquote() << QStringLiteral("%1 vertex compile: ").arg(QLatin1String(name)) << v;
     const bool f = program.addShaderFromSourceCode(QOpenGLShader::Fragment, fragment);
@@ -66,6 +81,7 @@ void SphereModel::compile(const char* name, const char* vertex, const char* frag
 }
 
 void SphereModel::drawStrip(int texCoordBLocation) {
+    QOpenGLShaderProgram& program = *this->program;
     program.setUniformValue(uMvp, projection * (view * model));
     program.enableAttributeArray(aPosition);
     program.setAttributeArray(aPosition, GL_FLOAT, positions.data(), 3);
@@ -85,16 +101,18 @@ void SphereModel::drawStrip(int texCoordBLocation) {
 
 void GLSphereStandard::buildProgram() {
     compile("Standard", shaders::kPlainVertex, shaders::kStandardFragment);
-    aTexCoord = program.attributeLocation("a_TexCoordinate");
-    uIsYuv = program.uniformLocation("isYuv420");
+    aTexCoord = program->attributeLocation("a_TexCoordinate");
+    uIsYuv = program->uniformLocation("isYuv420");
 }
 
 void GLSphereStandard::draw() {
-    if (!program.isLinked())
-        program.link();
-    program.bind();
-    program.setUniformValue(uIsYuv, 0);
-    program.setUniformValue(uTexture, 0);
+    if (!program)
+        return;
+    if (!program->isLinked())
+        program->link();
+    program->bind();
+    program->setUniformValue(uIsYuv, 0);
+    program->setUniformValue(uTexture, 0);
     drawStrip(-1);
 }
 
@@ -115,14 +133,16 @@ void GLSphereStandard::rotateModel(float) { model.rotate(90.0f, 0.0f, 1.0f, 0.0f
 
 void GLSphereFishEye::buildProgram() {
     compile("Sphere", shaders::kPlainVertex, shaders::kSphereFragment);
-    aTexCoord = program.attributeLocation("a_TexCoordinate");
-    uIsYuv = program.uniformLocation("isYuv420");
+    aTexCoord = program->attributeLocation("a_TexCoordinate");
+    uIsYuv = program->uniformLocation("isYuv420");
 }
 
 void GLSphereFishEye::draw() {
-    program.bind();
-    program.setUniformValue(uIsYuv, 0);
-    program.setUniformValue(uTexture, 0);
+    if (!program)
+        return;
+    program->bind();
+    program->setUniformValue(uIsYuv, 0);
+    program->setUniformValue(uTexture, 0);
     drawStrip(-1);
 }
 
@@ -154,19 +174,21 @@ GLSphere2FishEye::GLSphere2FishEye() : grid(std::make_unique<EquirectGrid>()) {}
 
 void GLSphere2FishEye::buildProgram() {
     compile("Twins", shaders::kTwinsVertex, shaders::kTwinsFragment);
-    aTexCoord = program.attributeLocation("a_TexCoordinateA");
-    aTexCoordB = program.attributeLocation("a_TexCoordinateB");
-    uMaskSize = program.uniformLocation("v_maskSize");
-    uYaw0 = program.uniformLocation("yaw0");
-    uYaw1 = program.uniformLocation("yaw1");
+    aTexCoord = program->attributeLocation("a_TexCoordinateA");
+    aTexCoordB = program->attributeLocation("a_TexCoordinateB");
+    uMaskSize = program->uniformLocation("v_maskSize");
+    uYaw0 = program->uniformLocation("yaw0");
+    uYaw1 = program->uniformLocation("yaw1");
 }
 
 void GLSphere2FishEye::draw() {
-    program.bind();
-    program.setUniformValue(uTexture, 0);
-    program.setUniformValue(uYaw0, yaw0);
-    program.setUniformValue(uYaw1, yaw1);
-    program.setUniformValue(uMaskSize, (data.fov2 - 180.0f) * 1.0f);
+    if (!program)
+        return;
+    program->bind();
+    program->setUniformValue(uTexture, 0);
+    program->setUniformValue(uYaw0, yaw0);
+    program->setUniformValue(uYaw1, yaw1);
+    program->setUniformValue(uMaskSize, (data.fov2 - 180.0f) * 1.0f);
     drawStrip(aTexCoordB);
 }
 

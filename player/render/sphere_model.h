@@ -51,10 +51,16 @@ public:
     virtual void buildDefaultTexCoords() = 0;
     virtual void setImageData(const ImageData& data) = 0;
     virtual void rotateModel(float degrees) = 0;
+    // Takes the record and coordinate tables that another model of the
+    // same kind built (the frame intake's), leaving it ours.
+    virtual void adoptCoordinates(SphereModel& built);
 
     void buildMesh();
     void setFunctions(QOpenGLFunctions* functions) { gl = functions; }
-    bool programLinked() const { return program.isLinked(); }
+    bool programLinked() const { return program && program->isLinked(); }
+    // Deletes the program (its context must be current); buildProgram
+    // makes a new one in the next context.
+    void releaseProgram() { program.reset(); }
 
     QMatrix4x4 projection;
     QMatrix4x4 model;
@@ -63,7 +69,8 @@ public:
     std::array<float, kVertices * 2> texCoordB{};
     ImageData data;
     std::array<float, kVertices * 3> positions{};
-    QOpenGLShaderProgram program;
+    // Belongs to the context it was built in; remade with each new context.
+    std::unique_ptr<QOpenGLShaderProgram> program;
     int uMvp = -1, uTexture = -1, aPosition = -1, aTexCoord = -1, uIsYuv = -1;
     bool texCoordsReady = false;
     QOpenGLFunctions* gl = nullptr;
@@ -105,6 +112,7 @@ public:
     void buildDefaultTexCoords() override {}
     void setImageData(const ImageData& data) override;
     void rotateModel(float) override {}
+    void adoptCoordinates(SphereModel& built) override;
 
     // The frame pixel of grid point (c, r) in lens k.
     void lensPixel(int c, int r, int lens, float& px, float& py);

@@ -404,6 +404,47 @@ TEST(ViewPictures, SphereShowsTheSceneWhereItsLensSees) {
     }
 }
 
+double meanLevel(const QImage& picture) {
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+    double sum = 0;
+    for (int y = 0; y < rgb.height(); ++y)
+        for (int x = 0; x < rgb.width(); ++x)
+            sum += qGray(rgb.pixel(x, y));
+    return sum / std::max(1, rgb.width() * rgb.height());
+}
+
+// Moving a live view into another window gives it a new context: its
+// programs and texture are made again there, and the picture stays.
+TEST(ViewContext, ReparentingALiveViewKeepsThePicture) {
+    QWidget first, second;
+    first.resize(660, 380);
+    second.resize(660, 380);
+    auto* view = new GLView(&first);  // owned by its parent
+    view->resize(640, 360);
+    first.show();
+    spin(100);
+    view->setKind(Standard);
+    view->showImage(QImage(kSamples + "/standard.jpg"));
+    view->update();
+    spin(100);
+    const QImage before = view->grabFramebuffer();
+    ASSERT_GT(meanLevel(before), 30.0);
+
+    for (QWidget* window : {&second, &first}) {
+        view->setParent(window);
+        view->resize(640, 360);
+        view->show();
+        window->show();
+        spin(200);
+        ASSERT_TRUE(view->isGlReady());
+        EXPECT_TRUE(view->standardModel().programLinked());
+        EXPECT_TRUE(view->sphereModel().programLinked());
+        EXPECT_TRUE(view->twinsModel().programLinked());
+        const QImage after = view->grabFramebuffer();
+        EXPECT_NEAR(meanLevel(after), meanLevel(before), 1.0) << "a black or different view after re-parenting";
+    }
+}
+
 // The view and the Converter find one circle on an uncalibrated one-lens
 // still: the Converter's export with its own detection is byte for byte the
 // export with the circle the view found.
