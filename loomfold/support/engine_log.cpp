@@ -46,7 +46,13 @@ const char* EngineLog::levelName(int level) {
     }
 }
 
+bool EngineLog::isFileOpen() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return file_.is_open();
+}
+
 bool EngineLog::initialise(const std::string& path, uint64_t rotateBytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
     if (initialised_)
         return false;
     path_ = path;
@@ -58,14 +64,15 @@ bool EngineLog::initialise(const std::string& path, uint64_t rotateBytes) {
         std::rename(path.c_str(), (path + ".1").c_str());
     file_.open(path, std::ios::out | std::ios::app);
     initialised_ = true;
-    write(kLogInfo, "LOG INITIALISED");
+    emitLine(kLogInfo, "LOG INITIALISED");
     return true;
 }
 
 bool EngineLog::finalise() {
+    std::lock_guard<std::mutex> lock(mutex_);
     if (!initialised_)
         return false;
-    write(kLogInfo, "LOG FINALISED");
+    emitLine(kLogInfo, "LOG FINALISED");
     file_.close();
     initialised_ = false;
     return true;
@@ -79,10 +86,15 @@ void EngineLog::write(int level, const char* format, ...) {
 }
 
 void EngineLog::writev(int level, const char* format, va_list args) {
-    char text[kLineSize];
-    std::vsnprintf(text, sizeof text, format, args);
     if (level > level_)
         return;
+    char text[kLineSize];
+    std::vsnprintf(text, sizeof text, format, args);
+    std::lock_guard<std::mutex> lock(mutex_);
+    emitLine(level, text);
+}
+
+void EngineLog::emitLine(int level, const char* text) {
     char when[21];
     const std::time_t now = std::time(nullptr);
     std::tm local;

@@ -1,11 +1,13 @@
 // The engine log: one process-wide text log written to a file and to the
-// console, at a level threshold. Lines read "[time] LEVEL - text". It has no
-// lock: lines from several threads may interleave.
+// console, at a level threshold. Lines read "[time] LEVEL - text". Any
+// thread may write: every line is written whole under the log's mutex.
 #pragma once
 
 #include <cstdarg>
 #include <cstdint>
+#include <atomic>
 #include <fstream>
+#include <mutex>
 #include <string>
 
 namespace loomfold {
@@ -26,7 +28,7 @@ public:
     bool finalise();
     void setLevel(int level) { level_ = level; }
     int level() const { return level_; }
-    bool isFileOpen() const { return file_.is_open(); }
+    bool isFileOpen() const;
 
     void write(int level, const char* format, ...) __attribute__((format(printf, 3, 4)));
     void writev(int level, const char* format, va_list args);
@@ -35,13 +37,20 @@ public:
     static const char* levelName(int level);
 
     // Where console copies go (stdout by default); tests capture them.
-    void setConsole(std::FILE* console) { console_ = console; }
+    void setConsole(std::FILE* console) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        console_ = console;
+    }
 
 private:
     EngineLog() = default;
     ~EngineLog();
+    // Writes one stamped line to the console and the file; mutex_ held.
+    void emitLine(int level, const char* text);
 
-    int level_ = kLogInfo;
+    std::atomic<int> level_{kLogInfo};
+    // -- Guarded by mutex_.
+    mutable std::mutex mutex_;
     bool initialised_ = false;
     std::string path_;
     std::ofstream file_;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 #include <sstream>
 #include <vector>
 
@@ -111,6 +112,36 @@ TEST(EngineLogTest, ALogPastItsLimitStartsAfreshAndKeepsOnePredecessor) {
     EXPECT_LT(std::filesystem::file_size(path), 200u);
     EXPECT_EQ(EngineLog::kRotateBytes, 10u * 1024 * 1024);
     std::filesystem::remove_all(dir);
+}
+
+TEST(EngineLogTest, LinesFromManyThreadsStayWhole) {
+    LogCapture capture;
+    const std::string path = testing::TempDir() + "/lf-threads-" + std::to_string(getpid()) + ".txt";
+    std::remove(path.c_str());
+    EngineLog& log = EngineLog::instance();
+    log.finalise();
+    ASSERT_TRUE(log.initialise(path));
+    log.setLevel(kLogDebug);
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 4; ++t)
+        writers.emplace_back([&log, t] {
+            for (int k = 0; k < 200; ++k)
+                log.write(kLogDebug, "thread %d line %d %s", t, k, std::string(100, char('a' + t)).c_str());
+        });
+    for (std::thread& w : writers)
+        w.join();
+    log.finalise();
+    std::ifstream in(path);
+    int lines = 0;
+    for (std::string line; std::getline(in, line); ++lines) {
+        ASSERT_EQ(line[0], '[') << line;
+        if (line.find("thread ") != std::string::npos) {
+            const char fill = line.back();
+            EXPECT_EQ(line.substr(line.size() - 100), std::string(100, fill)) << line;
+        }
+    }
+    EXPECT_EQ(lines, 4 * 200 + 2);
+    std::remove(path.c_str());
 }
 
 TEST(EngineLogTest, MediaLibraryHookDropsContextLinesAndFormatsOnce) {

@@ -7,7 +7,7 @@
 //       plays in real time into a renderer that converts each frame to a
 //       W × H (default 1920 × 960) ARGB32 image, and counts the frames
 //       presented more than one frame interval after their time.
-#include <QApplication>
+#include <QGuiApplication>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QStringList>
@@ -67,7 +67,7 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 3)
         return usage();

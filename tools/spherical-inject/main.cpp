@@ -57,12 +57,14 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     }
-    if (quiet)
-        mp4::setTraceSink(nullptr);
-    // The model's error lines are folded into the one-line reason below.
-    mp4::setErrorSink(nullptr);
-
-    const mp4::InjectResult result = mp4::injectSpherical(files[0], files[1]);
+    mp4::InjectResult result;
+    {
+        // The model's error lines are folded into the one-line reason below.
+        const mp4::LogScope log(quiet ? mp4::LogSink() : mp4::LogSink([](const std::string& text) {
+            std::fwrite(text.data(), 1, text.size(), stdout);
+        }), mp4::LogSink());
+        result = mp4::injectSpherical(files[0], files[1]);
+    }
     std::fflush(stdout);
     if (result.status != mp4::InjectStatus::Ok) {
         std::fprintf(stderr, "spherical-inject: %s\n", qPrintable(reasonFor(result, files[0], files[1])));

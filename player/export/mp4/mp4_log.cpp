@@ -14,13 +14,15 @@ void writeStderr(const std::string& text) {
     std::fprintf(stderr, "%s\n", text.c_str());
 }
 
+// Each thread has its own sinks: two exports on two threads never write
+// into each other's capture.
 LogSink& traceSink() {
-    static LogSink sink = writeStdout;
+    static thread_local LogSink sink = writeStdout;
     return sink;
 }
 
 LogSink& errorSink() {
-    static LogSink sink = writeStderr;
+    static thread_local LogSink sink = writeStderr;
     return sink;
 }
 
@@ -32,6 +34,17 @@ void setErrorSink(LogSink sink) { errorSink() = std::move(sink); }
 void resetLogSinks() {
     traceSink() = writeStdout;
     errorSink() = writeStderr;
+}
+
+LogScope::LogScope(LogSink trace, LogSink error)
+    : previousTrace_(std::move(traceSink())), previousError_(std::move(errorSink())) {
+    traceSink() = std::move(trace);
+    errorSink() = std::move(error);
+}
+
+LogScope::~LogScope() {
+    traceSink() = std::move(previousTrace_);
+    errorSink() = std::move(previousError_);
 }
 
 ErrorCapture::ErrorCapture() : previous_(errorSink()) {

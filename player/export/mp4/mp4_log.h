@@ -1,7 +1,8 @@
 // Where the MP4 box model writes its diagnostics: trace lines and the tree
 // print go to standard output, load errors to standard error, each as one
-// line. A host may redirect either (say, to collect the first error for its
-// own message); set the sinks before use, from one thread.
+// line. The sinks belong to the calling thread: a host redirects them for
+// one call with a LogScope (or for the thread with the setters), and a call
+// on another thread is not affected.
 #pragma once
 
 #include <functional>
@@ -12,10 +13,22 @@ namespace mp4 {
 using LogSink = std::function<void(const std::string& text)>;
 
 // An empty sink silences that stream. Both defaults write to the process's
-// stdout and stderr.
+// stdout and stderr. These set the calling thread's sinks.
 void setTraceSink(LogSink sink);
 void setErrorSink(LogSink sink);
 void resetLogSinks();
+
+// Sets this thread's sinks while it lives, then restores the previous ones.
+class LogScope {
+public:
+    LogScope(LogSink trace, LogSink error);
+    ~LogScope();
+    LogScope(const LogScope&) = delete;
+    LogScope& operator=(const LogScope&) = delete;
+
+private:
+    LogSink previousTrace_, previousError_;
+};
 
 // Collects the first error line while it lives, passing every line on to
 // the sink that was set before; restores that sink when it ends.

@@ -4,6 +4,8 @@
 
 #include <QBuffer>
 
+#include <thread>
+
 #include "box_builder.h"
 #include "container.h"
 #include "mp4_log.h"
@@ -350,3 +352,17 @@ TEST(BoxModelPrint, TraceLines) {
 }
 
 }  // namespace
+
+// Two calls on two threads each keep their own diagnostics.
+TEST(Mp4Log, SinksBelongToTheirThread) {
+    std::vector<std::string> mine, theirs;
+    const mp4::LogScope scope(nullptr, [&mine](const std::string& line) { mine.push_back(line); });
+    std::thread other([&theirs] {
+        const mp4::LogScope own(nullptr, [&theirs](const std::string& line) { theirs.push_back(line); });
+        mp4::error("from the other thread");
+    });
+    other.join();
+    mp4::error("from this thread");
+    EXPECT_EQ(mine, std::vector<std::string>{"from this thread"});
+    EXPECT_EQ(theirs, std::vector<std::string>{"from the other thread"});
+}
