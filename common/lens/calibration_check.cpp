@@ -25,10 +25,12 @@ bool readNumber(const std::string& token, double& value) {
     return *end == '\0' && std::isfinite(value) && std::fabs(value) < 1e9;
 }
 
-std::string positive(const std::vector<double>& v, size_t k, const char* what) {
-    if (v[k] > 0)
+// Radii and sizes are whole pixels: their readers truncate, so 0.7 is 0.
+std::string positive(const std::vector<double>& v, size_t k, const char* what, bool whole = true) {
+    const double value = whole ? std::trunc(v[k]) : v[k];
+    if (value > 0)
         return {};
-    return std::string(what) + " is " + (v[k] == 0 ? "0" : "negative");
+    return std::string(what) + " is " + (value == 0 ? "0" : "negative");
 }
 
 }  // namespace
@@ -67,7 +69,7 @@ std::string calibrationProblem(const std::string& text) {
             return {};
         check(positive(v, 4, "the calibration width"));
         check(positive(v, 5, "the calibration height"));
-        check(positive(v, 6, "the field of view"));
+        check(positive(v, 6, "the field of view", false));
         if (v[6] > 360)
             check("the field of view is over 360 degrees");
     } else {
@@ -77,8 +79,8 @@ std::string calibrationProblem(const std::string& text) {
         check(positive(v, 14, "the calibration height"));
         // Where the layout keeps the two fields of view.
         const size_t fov = type == '6' ? 25 : type == '4' ? 15 : 17;
-        check(positive(v, fov, "the field of view"));
-        check(positive(v, fov + 1, "the second field of view"));
+        check(positive(v, fov, "the field of view", false));
+        check(positive(v, fov + 1, "the second field of view", false));
         if (v[fov] > 360 || v[fov + 1] > 360)
             check("the field of view is over 360 degrees");
     }

@@ -98,6 +98,7 @@ TEST(CalibrationCheck, UsableAndUnusableTexts) {
         {with(twins, 1, "0"), "the first lens radius is 0"},
         {with(twins, 7, "-5"), "the second lens radius is negative"},
         {with(twins, 13, "0"), "the calibration width is 0"},
+        {with(twins, 13, "0.7"), "the calibration width is 0"},
         {with(twins, 14, "-1920"), "the calibration height is negative"},
         {with(twins, 25, "0"), "the field of view is 0"},
         {with(twins, 26, "0"), "the second field of view is 0"},
