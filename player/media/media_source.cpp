@@ -1,5 +1,7 @@
 #include "media_source.h"
 
+#include "file_guard.h"
+
 #include <QFileInfo>
 
 extern "C" {
@@ -129,8 +131,10 @@ std::unique_ptr<MediaSource> MediaSource::open(const QString& path, const std::a
         *error = QStringLiteral("no such file");
         return nullptr;
     }
-    if (!info.isFile()) {
-        *error = QStringLiteral("not a regular file");
+    // A FIFO or a device would block the demuxer: refused by type first.
+    const std::string problem = vistamo::files::inputProblem(QFile::encodeName(path).toStdString());
+    if (!problem.empty()) {
+        *error = QString::fromStdString(problem);
         return nullptr;
     }
     if (info.size() == 0) {

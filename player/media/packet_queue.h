@@ -23,7 +23,7 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
 class PacketQueue {
 public:
     // Takes the packet (null: end of stream). Never blocks: the demux
-    // thread bounds the queues by waiting on needsMore().
+    // thread bounds the queues itself by their count() and bytes().
     void push(PacketPtr packet);
     // Waits for a packet; false when aborted. *serial gets the packet's serial.
     bool pop(PacketPtr& packet, int* serial);

@@ -88,6 +88,11 @@ void GLView::resizeGL(int w, int h) {
     glViewport(0, 0, w, h);
     if (!active_)
         return;
+    // The lens of each view mode. Fisheye: a 145° lens moved 1.2 radii
+    // towards the pole it faces, whose 0.34 near plane cuts the sphere into
+    // the round picture; Little planet: a 140° lens 0.9 radii towards the
+    // pole, seeing the whole sphere as a disc; Pano: a plain 75° lens at the
+    // centre. Each fills a 16:9 window without showing the sphere's edge.
     switch (viewMode_) {
     case Fisheye: fov_ = 145; near_ = double(0.34f); viewOffset_ = double(-1.2f); break;
     case LittlePlanet: fov_ = 140; near_ = double(0.001f); viewOffset_ = double(-0.9f); break;
@@ -144,6 +149,9 @@ void GLView::uploadTexture() {
 }
 
 QVector3D GLView::eye() const {
+    // The camera sits inside the unit sphere: each of the five zoom levels
+    // moves it a sixth of the radius out from the centre, so level 5 stays
+    // inside (5/6) and level 1 is nearly at the centre.
     const double theta = (90 - std::clamp(pitch_, -85.0, 85.0)) * M_PI / 180;
     const double phi = yaw_ * M_PI / 180;
     const double r = zoomLevel_ * 0.1666667;
