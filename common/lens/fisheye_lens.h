@@ -58,6 +58,23 @@ struct FisheyeLens {
     float coefA = 0, coefB = 0, coefC = 0;
 };
 
+// The lens of any record whose fields carry these names (Lensmeta's
+// LenParam, the engine's EngineLens).
+template <typename Lens>
+FisheyeLens fisheyeLensOf(const Lens& l) {
+    FisheyeLens lens;
+    lens.radius = float(l.radius);
+    lens.centerX = float(l.centerX);
+    lens.centerY = float(l.centerY);
+    lens.yaw = float(l.yaw);
+    lens.pitch = float(l.pitch);
+    lens.roll = float(l.roll);
+    lens.coefA = float(l.coefA);
+    lens.coefB = float(l.coefB);
+    lens.coefC = float(l.coefC);
+    return lens;
+}
+
 // What is common to the lenses of a calibration.
 struct LensFrame {
     float fov = 0;                    // degrees, the lens' whole field of view

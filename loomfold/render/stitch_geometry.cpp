@@ -6,20 +6,6 @@ namespace {
 
 namespace lm = vistamo::lens;
 
-lm::FisheyeLens lensOf(const EngineLens& l) {
-    lm::FisheyeLens lens;
-    lens.radius = float(l.radius);
-    lens.centerX = float(l.centerX);
-    lens.centerY = float(l.centerY);
-    lens.yaw = l.yaw;
-    lens.pitch = l.pitch;
-    lens.roll = l.roll;
-    lens.coefA = l.coefA;
-    lens.coefB = l.coefB;
-    lens.coefC = l.coefC;
-    return lens;
-}
-
 }  // namespace
 
 float distortRadius(float rho, const EngineLens& l) { return lm::distortRadius(rho, l.coefA, l.coefB, l.coefC); }
@@ -39,16 +25,10 @@ std::vector<float> gridPositions() {
 std::vector<float> twinsTexCoords(const LensRecord& record, int lens, int lumaStride) {
     std::vector<float> t(size_t(kGridVertices) * 2);
     const EngineLens& l = record.lenses[lens];
-    const lm::FisheyeLens fisheye = lensOf(l);
+    const lm::FisheyeLens fisheye = lm::fisheyeLensOf(l);
     // The engine keeps the offsets with each lens (both hold the same).
-    lm::LensFrame frame;
-    frame.fov = record.fov;
-    frame.offsetX = l.offsetX;
-    frame.offsetY = l.offsetY;
-    frame.calibWidth = float(record.calibWidth);
-    frame.calibHeight = float(record.calibHeight);
-    frame.frameWidth = float(record.frameWidth);
-    frame.frameHeight = float(record.frameHeight);
+    const lm::LensFrame frame{record.fov, l.offsetX, l.offsetY, float(record.calibWidth), float(record.calibHeight),
+                              float(record.frameWidth), float(record.frameHeight)};
     lm::twinsStripCoords(&fisheye, frame, float(lumaStride > 0 ? lumaStride : 1),
                          float(record.frameHeight > 0 ? record.frameHeight : 1), t.data());
     return t;

@@ -99,21 +99,27 @@ void SphereModel::drawStrip(int texCoordBLocation) {
     program.release();
 }
 
-void GLSphereStandard::buildProgram() {
-    compile("Standard", shaders::kPlainVertex, shaders::kStandardFragment);
+void SphereModel::buildPlainProgram(const char* name, const char* fragment) {
+    compile(name, shaders::kPlainVertex, fragment);
     aTexCoord = program->attributeLocation("a_TexCoordinate");
     uIsYuv = program->uniformLocation("isYuv420");
 }
+
+void SphereModel::drawPlain() {
+    program->bind();
+    program->setUniformValue(uIsYuv, 0);
+    program->setUniformValue(uTexture, 0);
+    drawStrip(-1);
+}
+
+void GLSphereStandard::buildProgram() { buildPlainProgram("Standard", shaders::kStandardFragment); }
 
 void GLSphereStandard::draw() {
     if (!program)
         return;
     if (!program->isLinked())
         program->link();
-    program->bind();
-    program->setUniformValue(uIsYuv, 0);
-    program->setUniformValue(uTexture, 0);
-    drawStrip(-1);
+    drawPlain();
 }
 
 void GLSphereStandard::buildDefaultTexCoords() {
@@ -131,19 +137,11 @@ void GLSphereStandard::buildDefaultTexCoords() {
 
 void GLSphereStandard::rotateModel(float) { model.rotate(90.0f, 0.0f, 1.0f, 0.0f); }
 
-void GLSphereFishEye::buildProgram() {
-    compile("Sphere", shaders::kPlainVertex, shaders::kSphereFragment);
-    aTexCoord = program->attributeLocation("a_TexCoordinate");
-    uIsYuv = program->uniformLocation("isYuv420");
-}
+void GLSphereFishEye::buildProgram() { buildPlainProgram("Sphere", shaders::kSphereFragment); }
 
 void GLSphereFishEye::draw() {
-    if (!program)
-        return;
-    program->bind();
-    program->setUniformValue(uIsYuv, 0);
-    program->setUniformValue(uTexture, 0);
-    drawStrip(-1);
+    if (program)
+        drawPlain();
 }
 
 int GLSphereFishEye::effectiveRadius(int r, int cx) {
@@ -198,29 +196,13 @@ namespace {
 bool twinsLens(const ImageData& data, int k, lens::FisheyeLens& out) {
     if (data.lenses.size() != 2)
         return false;
-    const LenParam& l = data.lenses[size_t(k)];
-    out.radius = float(l.radius);
-    out.centerX = float(l.centerX);
-    out.centerY = float(l.centerY);
-    out.yaw = l.yaw;
-    out.pitch = l.pitch;
-    out.roll = l.roll;
-    out.coefA = l.coefA;
-    out.coefB = l.coefB;
-    out.coefC = l.coefC;
+    out = lens::fisheyeLensOf(data.lenses[size_t(k)]);
     return true;
 }
 
 lens::LensFrame frameOf(const ImageData& data) {
-    lens::LensFrame frame;
-    frame.fov = data.fov;
-    frame.offsetX = data.offsetX;
-    frame.offsetY = data.offsetY;
-    frame.calibWidth = float(data.calibWidth);
-    frame.calibHeight = float(data.calibHeight);
-    frame.frameWidth = float(data.frameWidth);
-    frame.frameHeight = float(data.frameHeight);
-    return frame;
+    return {data.fov, data.offsetX, data.offsetY, float(data.calibWidth), float(data.calibHeight),
+            float(data.frameWidth), float(data.frameHeight)};
 }
 
 }  // namespace

@@ -79,6 +79,9 @@ protected:
     // Compiles and links the two texts, logging each result under name.
     void compile(const char* name, const char* vertex, const char* fragment);
     void drawStrip(int texCoordBLocation);
+    // Standard and Sphere: the plain vertex program with one coordinate.
+    void buildPlainProgram(const char* name, const char* fragment);
+    void drawPlain();
 };
 
 class GLSphereStandard : public SphereModel {
