@@ -6,6 +6,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QMimeData>
 #include <QTableWidget>
 #include <QTime>
@@ -22,6 +23,7 @@ PlayList::PlayList(QWidget* parent) : QFrame(parent), form_(new Ui::PlayList) {
     table_ = form_->list_;
     table_->setSortingEnabled(false);
     table_->setColumnCount(3);
+    table_->horizontalHeader()->setMinimumSectionSize(0);  // the style's minimum is wider than 20
     table_->setColumnWidth(0, 20);
     table_->setColumnWidth(1, 210);
     table_->setColumnWidth(2, 70);
@@ -129,6 +131,10 @@ void PlayList::addRow(const PlaylistEntry& entry, bool current) {
     auto* extra = new QTableWidgetItem(entry.extip.toLower(), type);
     extra->setForeground(grey_);
     extra->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // "00:00:00" at the table's 12 pt does not fit the 70-pixel column.
+    QFont small = table_->font();
+    small.setPointSize(10);
+    extra->setFont(small);
     auto* icon = new QTableWidgetItem(type);
     const int row = table_->rowCount();
     table_->insertRow(row);

@@ -1,0 +1,95 @@
+// ui-gallery: shows each dialog and the playlist panel under a display and
+// writes a PNG of each into a folder, so that they can be looked at.
+//
+//   ui-gallery OUT_DIR
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QTableWidget>
+#include <QTimer>
+
+#include <cstdio>
+
+#include "about.h"
+#include "custom_menu.h"
+#include "feedback.h"
+#include "playlist.h"
+#include "resources.h"
+#include "title_bar.h"
+#include "video_type_dlg.h"
+
+using namespace vistamo;
+
+namespace {
+
+bool save(QWidget& widget, const QDir& out, const char* name) {
+    widget.show();
+    for (int k = 0; k < 10; ++k)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    const bool ok = widget.grab().save(out.filePath(QString::fromLatin1(name)));
+    if (!ok)
+        std::fprintf(stderr, "ui-gallery: cannot write %s\n", name);
+    widget.hide();
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: ui-gallery OUT_DIR\n");
+        return 2;
+    }
+    ui::initResources();
+    const QDir out(QString::fromLocal8Bit(argv[1]));
+    QDir().mkpath(out.path());
+    bool ok = true;
+
+    ui::Feedback question;
+    question.makeModal();
+    question.setFixedSize(400, 200);
+    question.setMessage(QStringLiteral("An export is running. Do you want to stop it and close the player?"));
+    ok &= save(question, out, "feedback-question.png");
+
+    ui::Feedback notice;
+    notice.makeModal();
+    notice.setFixedSize(400, 200);
+    notice.hideLeftButton();
+    notice.hideRightButton();
+    notice.setMessage(QStringLiteral("文件已不存在，将从播放列表中移除。This file does not exist any more."));
+    ok &= save(notice, out, "feedback-chinese.png");
+
+    ui::VideoTypeDlg types;
+    ok &= save(types, out, "video-type.png");
+
+    ui::About about;
+    about.setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
+    ok &= save(about, out, "about.png");
+
+    QWidget host;
+    host.resize(900, 30);
+    ui::TitleBar bar(&host);
+    bar.resize(900, 30);
+    bar.pathLabel()->setText(QStringLiteral("/home/user/Videos/全景 clip.mp4"));
+    ok &= save(host, out, "title-bar.png");
+
+    ui::CustomMenu menu;
+    QAction* pano = menu.addAction(QStringLiteral("Equirectangular"));
+    pano->setCheckable(true);
+    pano->setChecked(true);
+    menu.addAction(QStringLiteral("Fisheye"));
+    menu.addAction(QStringLiteral("Little planet"));
+    menu.addAction(QStringLiteral("Show source"));
+    menu.setFixedSize(140, 180);
+    ok &= save(menu, out, "menu.png");
+
+    playlist::PlayList list;
+    list.resize(302, 420);
+    list.AddMedia(QStringLiteral("/home/user/Videos/beach walk.mp4"), false, 3725000, false);
+    list.AddMedia(QStringLiteral("/home/user/Pictures/summit.JPG"), true, 0, false);
+    list.AddMedia(QStringLiteral("/home/user/Videos/雪山.mov"), false, 95000, true);
+    list.AddMedia(QStringLiteral("/home/user/Videos/garden.flv"), false, 12000, false);
+    ok &= save(list, out, "playlist.png");
+    return ok ? 0 : 1;
+}
