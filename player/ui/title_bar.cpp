@@ -45,6 +45,12 @@ QToolButton* TitleBar::menuButton() const { return form_->help_btn_; }
 QToolButton* TitleBar::maximizeButton() const { return form_->maximize_btn_; }
 QToolButton* TitleBar::closeButton() const { return form_->close_btn_; }
 
+QPoint TitleBar::menuPosition() const {
+    const QWidget* button = form_->help_btn_;
+    const QPoint origin = mainWindow_ ? mainWindow_->pos() : QPoint();
+    return {origin.x() + button->x() + button->width() - menu_->width(), origin.y() + height()};
+}
+
 void TitleBar::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
         return;

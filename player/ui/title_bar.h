@@ -36,6 +36,9 @@ public:
     QToolButton* maximizeButton() const;
     QToolButton* closeButton() const;
     CustomMenu* menu() const { return menu_; }
+    // Where the menu opens (global): its right edge on the menu button's
+    // right edge, its top on the bar's bottom edge.
+    QPoint menuPosition() const;
     About* aboutDialog() const { return about_; }
     // Where the main window's locale comes from (the default: the system's).
     void setLocaleSource(std::function<QString()> source) { localeSource_ = std::move(source); }

@@ -208,6 +208,9 @@ private slots:
         QCOMPARE(bar.menu()->actions().size(), 2);
         QCOMPARE(bar.menu()->size(), QSize(120, 125));
         QCOMPARE(bar.height(), 30);
+        const QToolButton* menuButton = bar.menuButton();
+        QCOMPARE(bar.menuPosition(), QPoint(host.x() + menuButton->x() + 30 - 120, host.y() + 30));
+        QCOMPARE(menuButton->x() + menuButton->width(), 900 - 90);  // left of minimise, maximise, close
         bar.findChild<QToolButton*>(QStringLiteral("minimize_btn_"))->click();
         QTRY_VERIFY(host.isMinimized() || host.windowState() & Qt::WindowMinimized);
         // About: centred over the window, over its mask.
