@@ -1,0 +1,65 @@
+#include "startup.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTranslator>
+
+namespace vistamo::app {
+
+const char* const kConfigurationFailure =
+    "Failed to create configuration file folder. Please check that you have the required access rights.\n"
+    "Vistamo Player will shut down.";
+
+QString userFolderPath() {
+    return QDir::cleanPath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                           QStringLiteral("/VistamoPlayer"));
+}
+
+bool prepareUserFiles(const QString& folder, UserFiles& files) {
+    files.folder = QDir::cleanPath(folder);
+    files.dumpFolder = files.folder + QStringLiteral("/Dump");
+    files.settingsPath = files.folder + QStringLiteral("/VistamoPlayer.ini");
+    QDir dir(files.folder);
+    if (!dir.exists() && !QDir().mkpath(files.folder))
+        return false;
+    dir.mkdir(QStringLiteral("Dump"));
+    if (!QFile::exists(files.settingsPath)) {
+        QFile settings(files.settingsPath);
+        if (settings.open(QIODevice::WriteOnly))
+            settings.close();
+    }
+    return QFile::exists(files.settingsPath);
+}
+
+QString readLocale(const QString& settingsPath, const QString& systemLocale) {
+    QSettings settings(settingsPath, QSettings::IniFormat);
+    QString locale = settings.value(QStringLiteral("/locale")).toString();
+    if (locale.isEmpty()) {
+        locale = systemLocale;
+        settings.setValue(QStringLiteral("/locale"), locale);
+        settings.sync();
+    }
+    return locale;
+}
+
+Language applyLanguage(const QString& locale, QTranslator& translator, const QString& programFolder) {
+    if (locale == QLatin1String("zh_CN")) {
+        QLocale::setDefault(QLocale(QStringLiteral("zh_CN")));
+        translator.load(programFolder + QDir::separator() + QStringLiteral("orvex_zh.qm"));
+        QCoreApplication::installTranslator(&translator);
+        return Language::Chinese;
+    }
+    if (locale == QLatin1String("en_US")) {
+        QLocale::setDefault(QLocale(QStringLiteral("en_US")));
+        return Language::English;
+    }
+    return Language::Source;
+}
+
+QSize initialWindowSize(const QRect& available) { return {available.width() * 3 / 4, available.height() * 3 / 4}; }
+
+}  // namespace vistamo::app
