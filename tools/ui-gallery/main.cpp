@@ -5,12 +5,14 @@
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QSlider>
 #include <QTableWidget>
 #include <QTimer>
 
 #include <cstdio>
 
 #include "about.h"
+#include "bottom_bar.h"
 #include "custom_menu.h"
 #include "feedback.h"
 #include "playlist.h"
@@ -91,5 +93,12 @@ int main(int argc, char** argv) {
     list.AddMedia(QStringLiteral("/home/user/Videos/雪山.mov"), false, 95000, true);
     list.AddMedia(QStringLiteral("/home/user/Videos/garden.flv"), false, 12000, false);
     ok &= save(list, out, "playlist.png");
+    QWidget window;
+    app::BottomBar controls(&window);
+    controls.setWindowFlags(Qt::Widget);
+    controls.resize(900, 56);
+    controls.lengthLabel()->setText(QStringLiteral("01:02:05"));
+    controls.positionLabel()->setText(QStringLiteral("00:12:40"));
+    ok &= save(controls, out, "bottom-bar.png");
     return ok ? 0 : 1;
 }
