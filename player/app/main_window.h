@@ -1,0 +1,185 @@
+// MainWindow: the player's only top-level window. It owns the media player
+// and the probe player, the panorama view and its frame renderer, the plain
+// video output of "Show source", the control bar, the title bar, the
+// playlist and the dialogs, and every way of opening a file ends here.
+// Everything runs on the GUI thread; the players reach it through queued
+// signals. The export hooks and the update and language slots are no-ops
+// that the window already connects (their issues come next).
+#pragma once
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QSize>
+#include <QStringList>
+
+#include <functional>
+
+#include "av_player.h"
+#include "frameless_widget.h"
+#include "view_host.h"
+
+namespace Ui {
+class MainWindow;
+}
+class QNetworkReply;
+class QPushButton;
+class QTimer;
+
+namespace vistamo::media {
+class VideoOutput;
+}
+
+namespace vistamo::render {
+class GLView;
+class VideoTexturePlayer;
+}
+namespace vistamo::playlist {
+class PlayList;
+}
+namespace vistamo::ui {
+class Feedback;
+class MaskFrame;
+class TitleBar;
+class VideoTypeDlg;
+}
+
+namespace vistamo::app {
+
+class BottomBar;
+
+class MainWindow : public ui::FramelessWidget, public render::ViewHost {
+    Q_OBJECT
+public:
+    MainWindow(QWidget* parent, const QString& locale, const QString& settingsPath, const QSize& size,
+               const QString& playlistPath);
+    ~MainWindow() override;
+
+    void openMediaFile(const QString& path);
+    void startPlay(const QString& path);
+    void initPlayList();
+    // render::ViewHost
+    void showOpenGLError() override;
+    bool isPlayerPaused() const override;
+    bool isPlayerStopped() const override;
+
+    // For tests and tools.
+    render::GLView* view() const;
+    render::VideoTexturePlayer* frameRenderer() const { return frameRenderer_; }
+    media::AVPlayer* player() const { return player_; }
+    BottomBar* controlBar() const { return bar_; }
+    playlist::PlayList* playList() const;
+    ui::TitleBar* titleBar() const { return titleBar_; }
+    QWidget* sourceWidget() const;
+    QWidget* dropFrame() const;
+    const QString& currentFile() const { return currentFile_; }
+    bool isImage() const { return isImage_; }
+    // How dialogs are run: the default shows them over the mask and execs
+    // them; tests answer them.
+    void setDialogRunner(std::function<int(ui::Feedback&)> runner) { runDialog_ = std::move(runner); }
+    // How the capture asks where to save (the default: a save-file dialog).
+    void setSavePathAsker(std::function<QString(const QString& proposal)> asker) { askSavePath_ = std::move(asker); }
+
+    // The watchdog restarts a playback that shows no picture this often,
+    // then gives up with a message.
+    static constexpr int kWatchdogRestarts = 3;
+    // The longest wait for a file's duration when adding files.
+    static constexpr int kProbeWaitMs = 5000;
+
+public slots:
+    void videoProgressed(qint64 position);
+    void videoLengthChanged(qint64 length);
+    void videoProgressSliderMoved(int position);
+    void playerStateChanged(vistamo::media::AVPlayer::State state);
+    void playBtnClicked();
+    void setFullscreen() override;
+    void setMaximize();
+    void moveMaximize();
+    void setVolume(int value);
+    void ShowMenu();
+    void ShowViewMenu();
+    void onVolumeBtnClicked();
+    void choseStandard();
+    void choseSphere();
+    void choseTwins();
+    void lanchFile();
+    void showMask(QWidget* dialog);
+
+private slots:
+    void OnCloseBtnClicked();
+    void OnSoftwareUpdate(QNetworkReply* reply);
+    void OnSwitchLanguage();
+    void OnPlayListBtnClicked();
+    void OnDurationChanged(qint64 duration);
+    void OnAddFileToListBtnClicked();
+    void OnAddFilesToPlayList(QStringList files);
+    void OnPlayListDoubleClicked(QString filePath, int modelType);
+    void OnDeleteCurrentPlay();
+    void OnPanoViewClicked();
+    void OnFisheyeViewClicked();
+    void OnLittlePlanetViewClicked();
+    void OnOriginalViewClicked();
+    void OnExportBtnClicked();
+    void OnExportFinished(bool isSuccess);
+    void OnExportTimerOut();
+    void OnCapture();
+    void OnPlayerError(const QString& message);
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    struct ProbeEntry {
+        QString path;
+        bool isImage;
+        bool current;
+    };
+    void probe(const ProbeEntry& entry);
+    void stopPlayer();
+    void switchView(int mode);
+    void setKindFromMetadata(const QString& path);
+    bool checkFormat(const QString& path, const QString& titleLine);
+    int runMessage(const QString& text, const QString& titleLine, bool modal, bool hideLeft, bool hideRight,
+                   QSize size = QSize(400, 200));
+    void restylePlayButton(bool playing);
+    void restyleFullscreenButton();
+    void placeControls();
+    void showDropPrompt(bool shown);
+
+    Ui::MainWindow* form_;
+    QSize initialSize_;
+    QString locale_;
+    QString settingsPath_;
+    bool fullscreen_ = false;
+    bool maximized_ = false;
+    QString currentFile_;
+    QString playedFile_;  // kept apart from currentFile_ for a back end that plays a private copy
+    bool isImage_ = false;
+    bool muted_ = false;
+    double volume_ = 2.0;
+    qint64 length_ = 0;
+    media::AVPlayer* player_ = nullptr;
+    media::VideoOutput* videoOutput_ = nullptr;
+    render::VideoTexturePlayer* frameRenderer_ = nullptr;
+    ui::VideoTypeDlg* typeDialog_ = nullptr;
+    BottomBar* bar_ = nullptr;
+    ui::TitleBar* titleBar_ = nullptr;
+    media::AVPlayer* probePlayer_ = nullptr;
+    QPushButton* playListButton_ = nullptr;
+    bool playListShown_ = true;
+    QList<ProbeEntry> probeQueue_;
+    bool probeDone_ = false;
+    QTimer* exportTimer_ = nullptr;
+    ui::MaskFrame* mask_ = nullptr;
+    QStringList converterArgs_;
+    int watchdogRestarts_ = 0;
+    std::function<int(ui::Feedback&)> runDialog_;
+    std::function<QString(const QString&)> askSavePath_;
+};
+
+}  // namespace vistamo::app
