@@ -1,0 +1,174 @@
+// The main window with real playback of the generated samples (Qt Test,
+// under a display): open paths, kinds, view modes, capture, the playlist.
+#include <QAction>
+#include <QFile>
+#include <QImageReader>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include "bottom_bar.h"
+#include "feedback.h"
+#include "gl_view.h"
+#include "main_window.h"
+#include "media_file_item.h"
+#include "playlist.h"
+#include "resources.h"
+#include "title_bar.h"
+#include "type_bar.h"
+#include "video_texture_player.h"
+
+using namespace vistamo;
+
+namespace {
+
+const QString kSamples = QStringLiteral(VISTAMO_SAMPLES_DIR);
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<app::MainWindow> window_;
+    QStringList messages_;  // "title|message" of every dialog run
+
+    app::MainWindow& window() { return *window_; }
+    bool waitForPicture() {
+        QElapsedTimer t;
+        t.start();
+        while (!window().frameRenderer()->frameReceived() && t.elapsed() < 10000)
+            QTest::qWait(20);
+        QTest::qWait(100);
+        return window().frameRenderer()->frameReceived();
+    }
+
+private slots:
+    void initTestCase() { ui::initResources(); }
+
+    void init() {
+        messages_.clear();
+        window_ = std::make_unique<app::MainWindow>(nullptr, QStringLiteral("en_US"), dir_.filePath("VistamoPlayer.ini"),
+                                                    QSize(1000, 600), dir_.filePath("VistamoPlayer.plist"));
+        window().setDialogRunner([this](ui::Feedback& dialog) {
+            messages_ << dialog.header()->findChild<QLabel*>()->text() + QLatin1Char('|') + dialog.message();
+            return 0;
+        });
+        window().initPlayList();
+        window().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window()));
+    }
+
+    void cleanup() {
+        window().close();
+        window_.reset();
+        QFile::remove(dir_.filePath("VistamoPlayer.plist"));
+    }
+
+    void startsWithTheDropPrompt() {
+        QVERIFY(window().dropFrame()->isVisible());
+        QVERIFY(window().view()->isHidden());
+        QVERIFY(window().controlBar()->isHidden());
+    }
+
+    void kindsFromTheFiles_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("image");
+        QTest::newRow("twins video") << "twins.mp4" << 2 << false;
+        QTest::newRow("twins still") << "twins.jpg" << 2 << true;
+        QTest::newRow("sphere still") << "sphere.jpg" << 1 << true;
+        QTest::newRow("standard video") << "standard.mp4" << 0 << false;
+    }
+    void kindsFromTheFiles() {
+        QFETCH(QString, file);
+        const QString path = kSamples + QLatin1Char('/') + file;
+        window().openMediaFile(path);
+        QVERIFY(waitForPicture());
+        QTEST(window().view()->kind(), "kind");
+        QTEST(window().isImage(), "image");
+        QVERIFY(window().dropFrame()->isHidden());
+        QVERIFY(window().view()->isVisible());
+        QVERIFY(window().controlBar()->isVisible());
+        QCOMPARE(window().titleBar()->pathLabel()->text(), path);
+        QCOMPARE(window().controlBar()->exportButton()->isVisibleTo(window().controlBar()), window().view()->kind() != 0);
+        // The probe adds the row with its kind.
+        QTRY_COMPARE_WITH_TIMEOUT(window().playList()->FindRow(path), 0, 5000);
+        QTEST(window().playList()->itemAt(0)->model(), "kind");
+        QVERIFY(messages_.isEmpty());
+    }
+
+    void unsupportedAndVanishedFilesAreNamed() {
+        QFile::copy(kSamples + "/scene.png", dir_.filePath("photo.jpg"));
+        for (const QString& path : {dir_.filePath("clip.Mp4"), dir_.filePath("photo.jpe"), dir_.filePath("photo.jpg")})
+            window().openMediaFile(path);
+        QCOMPARE(messages_.size(), 3);
+        QCOMPARE(messages_[0], dir_.filePath("clip.Mp4") + "|File format not supported!(.mp4, .mov, .flv, .jpeg)");
+        QVERIFY(window().dropFrame()->isVisible());
+        // A supported name that is gone: one message, the window stays usable.
+        messages_.clear();
+        window().openMediaFile(dir_.filePath("gone.mp4"));
+        QTRY_COMPARE_WITH_TIMEOUT(messages_.size(), 1, 5000);
+        QVERIFY(messages_[0].contains("gone.mp4"));
+        window().openMediaFile(kSamples + "/twins.mp4");
+        QVERIFY(waitForPicture());
+    }
+
+    void viewModesAndShowSource() {
+        window().openMediaFile(kSamples + "/twins.jpg");
+        QVERIFY(waitForPicture());
+        window().controlBar()->fisheyeAction()->trigger();
+        QCOMPARE(window().view()->viewMode(), 1);
+        window().controlBar()->sourceAction()->trigger();
+        QCOMPARE(window().view()->viewMode(), 3);
+        QTRY_VERIFY(window().sourceWidget()->isVisible());
+        QVERIFY(window().view()->isHidden());
+        // Back from the source: the still decodes into the view again.
+        window().controlBar()->panoAction()->trigger();
+        QCOMPARE(window().view()->viewMode(), 0);
+        QVERIFY(window().view()->isVisible());
+        QVERIFY(waitForPicture());
+        // The keyboard: 3 is the little planet.
+        QTest::keyClick(&window(), Qt::Key_3);
+        QCOMPARE(window().view()->viewMode(), 2);
+    }
+
+    void captureWritesTheViewOrSaysItFailed() {
+        window().openMediaFile(kSamples + "/twins.jpg");
+        QVERIFY(waitForPicture());
+        QString proposed;
+        const QString target = dir_.filePath("shot.JPG");
+        window().setSavePathAsker([&](const QString& proposal) {
+            proposed = proposal;
+            return target;
+        });
+        QMetaObject::invokeMethod(window().controlBar(), "Capture");
+        QCOMPARE(proposed, kSamples + "/twins_capture.JPG");
+        QImageReader reader(target);
+        QCOMPARE(reader.format(), QByteArray("jpeg"));
+        QCOMPARE(reader.size(), window().view()->size() * window().view()->devicePixelRatio());
+        window().setSavePathAsker([&](const QString&) { return dir_.filePath("no/such/folder/shot.jpg"); });
+        QMetaObject::invokeMethod(window().controlBar(), "Capture");
+        QCOMPARE(messages_, QStringList{"Vistamo Player|Save failed!"});
+    }
+
+    void addedFilesArriveInOrderAndCloseSavesThem() {
+        const QStringList files = {kSamples + "/standard.mp4", dir_.filePath("bad.Mp4"), kSamples + "/sphere.jpg"};
+        emit window().playList()->AddFiles(files);
+        QCOMPARE(window().playList()->table()->rowCount(), 2);
+        QCOMPARE(window().playList()->itemAt(0)->path(), files[0]);
+        QCOMPARE(window().playList()->itemAt(1)->path(), files[2]);
+        QCOMPARE(window().playList()->itemAt(0)->extip(), QStringLiteral("00:00:03"));
+        QVERIFY(messages_.isEmpty());
+        window().close();
+        QFile saved(dir_.filePath("VistamoPlayer.plist"));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QByteArray text = saved.readAll();
+        QVERIFY(text.contains("standard.mp4") && text.contains("sphere.jpg"));
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
