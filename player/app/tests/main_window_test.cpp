@@ -14,6 +14,7 @@
 #include "main_window.h"
 #include "media_file_item.h"
 #include "playlist.h"
+#include "progress_slider.h"
 #include "resources.h"
 #include "title_bar.h"
 #include "type_bar.h"
@@ -98,6 +99,14 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(window().playList()->FindRow(path), 0, 5000);
         QTEST(window().playList()->itemAt(0)->model(), "kind");
         QVERIFY(messages_.isEmpty());
+    }
+
+    void positionAndLengthFollowThePlayback() {
+        window().openMediaFile(kSamples + "/twins.mp4");
+        QVERIFY(waitForPicture());
+        QTRY_COMPARE_WITH_TIMEOUT(window().controlBar()->lengthLabel()->text(), QStringLiteral("00:00:03"), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(window().controlBar()->positionLabel()->text(), QStringLiteral("00:00:01"), 3000);
+        QVERIFY(window().controlBar()->progressSlider()->sliderPosition() >= 1000);
     }
 
     void unsupportedAndVanishedFilesAreNamed() {
