@@ -109,6 +109,18 @@ private slots:
         QVERIFY(window().controlBar()->progressSlider()->sliderPosition() >= 1000);
     }
 
+    void theWatchdogGivesUpWithOneMessage() {
+        // A renderer that never hands a frame to the view.
+        window().frameRenderer()->setView(nullptr);
+        window().openMediaFile(kSamples + "/twins.mp4");
+        QTRY_COMPARE_WITH_TIMEOUT(messages_.size(), 1, 15000);
+        QCOMPARE(messages_[0], QStringLiteral("Vistamo Player|No picture could be shown from this file."));
+        QTRY_VERIFY_WITH_TIMEOUT(!window().player()->isPlaying(), 3000);
+        QTest::qWait(1500);
+        QCOMPARE(messages_.size(), 1);  // no restart after giving up
+        window().frameRenderer()->setView(window().view());
+    }
+
     void unsupportedAndVanishedFilesAreNamed() {
         QFile::copy(kSamples + "/scene.png", dir_.filePath("photo.jpg"));
         for (const QString& path : {dir_.filePath("clip.Mp4"), dir_.filePath("photo.jpe"), dir_.filePath("photo.jpg")})
