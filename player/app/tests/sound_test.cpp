@@ -1,0 +1,158 @@
+// The player's sound for real: a private PulseAudio server with a null sink
+// (started here, as CI has no other), its monitor recorded while the main
+// window plays a tone: the tone arrives, follows the volume bar, and stops
+// on mute and on pause.
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSlider>
+#include <QToolButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "bottom_bar.h"
+#include "feedback.h"
+#include "main_window.h"
+#include "progress_slider.h"
+#include "resources.h"
+#include "video_texture_player.h"
+
+using namespace vistamo;
+
+namespace {
+
+// The monitor of the null sink, recorded as 16-bit stereo at 44.1 kHz into
+// a file that is read as it grows.
+class Recorder {
+public:
+    explicit Recorder(const QString& path) : path_(path) {}
+    void start() {
+        // Through a pipe: parec writes nothing when its output is a regular file.
+        parec_.start(QStringLiteral("sh"),
+                     {QStringLiteral("-c"), QStringLiteral("exec parec -d vistamo_test.monitor --format=s16le --rate=44100 "
+                                                           "--channels=2 --latency-msec=20 | cat > '%1'").arg(path_)});
+        QVERIFY(parec_.waitForStarted(5000));
+    }
+    ~Recorder() {
+        parec_.kill();
+        parec_.waitForFinished(2000);
+    }
+    // The RMS of what arrived while waiting ms milliseconds.
+    double rmsOver(int ms) {
+        const qint64 from = QFileInfo(path_).size();
+        QTest::qWait(ms);
+        QFile file(path_);
+        if (!file.open(QIODevice::ReadOnly) || !file.seek(from & ~qint64(3)))
+            return -1;
+        const QByteArray bytes = file.readAll();
+        const auto* samples = reinterpret_cast<const int16_t*>(bytes.constData());
+        const int n = bytes.size() / 2;
+        double sum = 0;
+        for (int k = 0; k < n; ++k)
+            sum += double(samples[k]) * samples[k];
+        lastBytes_ = bytes.size();
+        return n ? std::sqrt(sum / n) : 0;
+    }
+    int lastBytes() const { return lastBytes_; }
+
+private:
+    QString path_;
+    QProcess parec_;
+    int lastBytes_ = 0;
+};
+
+}  // namespace
+
+class SoundTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+
+private slots:
+    void initTestCase() {
+        ui::initResources();
+        // An 8-second clip with a 440 Hz tone.
+        QProcess ffmpeg;
+        ffmpeg.start(QStringLiteral("ffmpeg"),
+                     {"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i", "testsrc=s=320x160:d=8:r=25", "-f", "lavfi",
+                      "-i", "sine=f=440:d=8", "-c:v", "libx264", "-c:a", "aac", "-shortest", dir_.filePath("tone.mp4")});
+        QVERIFY(ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0);
+    }
+
+    void toneFollowsVolumeMuteAndPause() {
+        app::MainWindow window(nullptr, QStringLiteral("en_US"), dir_.filePath("VistamoPlayer.ini"), QSize(800, 500),
+                               dir_.filePath("VistamoPlayer.plist"));
+        window.setDialogRunner([](ui::Feedback&) { return 0; });
+        window.show();
+        Recorder recorder(dir_.filePath("monitor.raw"));
+        recorder.start();
+        // The recording stream takes a moment to flow; before any sound it is silence.
+        QVERIFY(recorder.rmsOver(1200) < 50);
+        window.openMediaFile(dir_.filePath("tone.mp4"));
+        QTRY_VERIFY_WITH_TIMEOUT(window.player()->position() > 500, 8000);
+        const double loud = recorder.rmsOver(600);  // volume bar at 50: gain 2.0
+        QVERIFY2(loud > 3000, qPrintable(QString("rms %1 over %2 bytes, file %3").arg(loud).arg(recorder.lastBytes()).arg(QFileInfo(dir_.filePath("monitor.raw")).size())));
+        window.controlBar()->volumeSlider()->setValue(25);  // gain 1.0
+        recorder.rmsOver(300);  // what the device had already taken
+        const double half = recorder.rmsOver(600);
+        QVERIFY2(half > loud * 0.3 && half < loud * 0.7, qPrintable(QString("%1 then %2").arg(loud).arg(half)));
+        window.controlBar()->volumeButton()->click();  // mute
+        recorder.rmsOver(300);
+        const double muted = recorder.rmsOver(500);
+        QVERIFY2(muted < loud * 0.02, qPrintable(QString::number(muted)));
+        window.controlBar()->volumeButton()->click();  // sound again
+        recorder.rmsOver(300);
+        QVERIFY(recorder.rmsOver(400) > loud * 0.3);
+        window.player()->pause(true);
+        recorder.rmsOver(300);
+        const double paused = recorder.rmsOver(500);
+        QVERIFY2(paused < loud * 0.02, qPrintable(QString::number(paused)));
+        window.close();
+    }
+};
+
+// The server must run before Qt Multimedia looks for a device; it is this
+// process's child and ends with it.
+int main(int argc, char** argv) {
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    qputenv("PULSE_SERVER", QFile::encodeName(QStringLiteral("unix:") + runtime.path() + QStringLiteral("/pulse/native")));
+    QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const pid_t server = fork();
+    if (server == 0) {
+        const int devNull = open("/dev/null", O_WRONLY);
+        dup2(devNull, STDERR_FILENO);
+        execlp("pulseaudio", "pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n", "--log-level=error",
+               "--load=module-null-sink sink_name=vistamo_test", "--load=module-native-protocol-unix",
+               static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    bool ready = false;
+    for (int k = 0; k < 100 && !ready; ++k) {
+        ready = std::system("pactl info >/dev/null 2>&1") == 0;
+        if (!ready)
+            usleep(100 * 1000);
+    }
+    int rc = 1;
+    if (!ready) {
+        std::fprintf(stderr, "sound_test: cannot start a private PulseAudio server\n");
+    } else {
+        QApplication app(argc, argv);
+        SoundTest test;
+        rc = QTest::qExec(&test, argc, argv);
+    }
+    kill(server, SIGTERM);
+    waitpid(server, nullptr, 0);
+    return rc;
+}
+
+#include "sound_test.moc"
