@@ -393,11 +393,16 @@ void MainWindow::playBtnClicked() {
 void MainWindow::setFullscreen() {
     fullscreen_ = !fullscreen_;
     if (fullscreen_) {
+        geometryBeforeFullscreen_ = geometry();
         setMinimumSize(0, 0);
         setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         showFullScreen();
+        // Without a window manager the state alone changes nothing.
+        if (QScreen* s = screen())
+            setGeometry(s->geometry());
     } else {
         showNormal();
+        setGeometry(geometryBeforeFullscreen_);
         setMinimumSize(initialSize_);
     }
     restyleFullscreenButton();

@@ -156,6 +156,7 @@ private:
     QString locale_;
     QString settingsPath_;
     bool fullscreen_ = false;
+    QRect geometryBeforeFullscreen_;
     bool maximized_ = false;
     QString currentFile_;
     QString playedFile_;  // kept apart from currentFile_ for a back end that plays a private copy

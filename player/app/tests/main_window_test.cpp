@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QImageReader>
 #include <QLabel>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -151,6 +152,12 @@ private slots:
         QCOMPARE(window().view()->viewMode(), 0);
         QVERIFY(window().view()->isVisible());
         QVERIFY(waitForPicture());
+        // Full screen and back, from the keyboard.
+        const QRect before = window().geometry();
+        QTest::keyClick(&window(), Qt::Key_F);
+        QTRY_COMPARE(window().geometry(), window().screen()->geometry());
+        QTest::keyClick(&window(), Qt::Key_Escape);
+        QTRY_COMPARE(window().geometry(), before);
         // The keyboard: 3 is the little planet.
         QTest::keyClick(&window(), Qt::Key_3);
         QCOMPARE(window().view()->viewMode(), 2);
