@@ -122,6 +122,23 @@ private slots:
         window().frameRenderer()->setView(window().view());
     }
 
+    void aGrooveClickSeeksAndMaximiseToggles() {
+        window().openMediaFile(kSamples + "/twins.mp4");
+        QVERIFY(waitForPicture());
+        window().player()->pause(true);
+        app::ProgressSlider* bar = window().controlBar()->progressSlider();
+        QTRY_VERIFY(bar->maximum() > 2900);
+        const QPoint at(bar->width() * 3 / 4, bar->height() / 2);
+        const int target = bar->valueAt(at);
+        QTest::mouseClick(bar, Qt::LeftButton, {}, at);
+        QTRY_VERIFY_WITH_TIMEOUT(std::abs(window().player()->position() - target) < 100, 3000);
+        QTRY_COMPARE(window().controlBar()->positionLabel()->text(), QStringLiteral("00:00:0%1").arg(target / 1000));
+        window().titleBar()->maximizeButton()->click();
+        QTRY_VERIFY(window().isMaximized() || window().windowState() & Qt::WindowMaximized);
+        window().titleBar()->maximizeButton()->click();
+        QTRY_VERIFY(!(window().windowState() & Qt::WindowMaximized));
+    }
+
     void unsupportedAndVanishedFilesAreNamed() {
         QFile::copy(kSamples + "/scene.png", dir_.filePath("photo.jpg"));
         for (const QString& path : {dir_.filePath("clip.Mp4"), dir_.filePath("photo.jpe"), dir_.filePath("photo.jpg")})

@@ -112,6 +112,14 @@ private slots:
         window.controlBar()->volumeButton()->click();  // sound again
         recorder.rmsOver(300);
         QVERIFY(recorder.rmsOver(400) > loud * 0.3);
+        // In step: over one second of the wall clock the picture's clock and
+        // the sound both advance by about one second.
+        const qint64 from = window.player()->position();
+        const double during = recorder.rmsOver(1000);
+        const qint64 advanced = window.player()->position() - from;
+        QVERIFY2(advanced > 800 && advanced < 1200, qPrintable(QString::number(advanced)));
+        QVERIFY(during > loud * 0.3);
+        QVERIFY2(recorder.lastBytes() > 44100 * 4 * 8 / 10, qPrintable(QString::number(recorder.lastBytes())));
         window.player()->pause(true);
         recorder.rmsOver(300);
         const double paused = recorder.rmsOver(500);
