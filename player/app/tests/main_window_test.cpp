@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QImageReader>
 #include <QLabel>
+#include <QMimeData>
+#include <QTableWidget>
+#include <QUrl>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -137,6 +140,51 @@ private slots:
         QTRY_VERIFY(window().isMaximized() || window().windowState() & Qt::WindowMaximized);
         window().titleBar()->maximizeButton()->click();
         QTRY_VERIFY(!(window().windowState() & Qt::WindowMaximized));
+    }
+
+    void dropsAndPlaylistStartsOpenFiles() {
+        auto mime = [](const QStringList& files) {
+            auto* data = new QMimeData;
+            QList<QUrl> urls;
+            for (const QString& f : files)
+                urls << QUrl::fromLocalFile(f);
+            data->setUrls(urls);
+            return data;
+        };
+        // Two files at once are refused at drag enter.
+        std::unique_ptr<QMimeData> two(mime({kSamples + "/twins.mp4", kSamples + "/standard.mp4"}));
+        QDragEnterEvent enterTwo(QPoint(50, 50), Qt::CopyAction, two.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window(), &enterTwo);
+        QVERIFY(!enterTwo.isAccepted());
+        // One file dropped on the window opens with its kind.
+        std::unique_ptr<QMimeData> one(mime({kSamples + "/twins.jpg"}));
+        QDragEnterEvent enterOne(QPoint(50, 50), Qt::CopyAction, one.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window(), &enterOne);
+        QVERIFY(enterOne.isAccepted());
+        QDropEvent drop(QPointF(50, 50), Qt::CopyAction, one.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window(), &drop);
+        QVERIFY(waitForPicture());
+        QCOMPARE(window().currentFile(), kSamples + "/twins.jpg");
+        QCOMPARE(window().view()->kind(), 2);
+        // On the source view: opened there, the kind left as it was.
+        window().controlBar()->sourceAction()->trigger();
+        QTRY_VERIFY(window().sourceWidget()->isVisible());
+        std::unique_ptr<QMimeData> other(mime({kSamples + "/standard.jpg"}));
+        QDragEnterEvent enterSource(QPoint(20, 20), Qt::CopyAction, other.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window().sourceWidget(), &enterSource);
+        QDropEvent onSource(QPointF(20, 20), Qt::CopyAction, other.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window().sourceWidget(), &onSource);
+        QCOMPARE(window().currentFile(), kSamples + "/standard.jpg");
+        // A playlist double click starts its row with the recorded kind.
+        window().controlBar()->panoAction()->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(window().playList()->FindRow(kSamples + "/twins.jpg") >= 0, true, 5000);
+        const int row = window().playList()->FindRow(kSamples + "/twins.jpg");
+        window().frameRenderer()->clearFrameReceived();
+        emit window().playList()->table()->itemDoubleClicked(window().playList()->table()->item(row, 1));
+        QVERIFY(waitForPicture());
+        QCOMPARE(window().currentFile(), kSamples + "/twins.jpg");
+        QCOMPARE(window().view()->kind(), 2);
+        QVERIFY(messages_.isEmpty());
     }
 
     void unsupportedAndVanishedFilesAreNamed() {
