@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QImageReader>
 #include <QLabel>
+#include <QPushButton>
+#include <QTimer>
 #include <QMimeData>
 #include <QTableWidget>
 #include <QUrl>
@@ -23,6 +25,8 @@
 #include "title_bar.h"
 #include "type_bar.h"
 #include "video_texture_player.h"
+#include "video_type_dlg.h"
+#include "custom_menu.h"
 
 using namespace vistamo;
 
@@ -185,6 +189,29 @@ private slots:
         QCOMPARE(window().currentFile(), kSamples + "/twins.jpg");
         QCOMPARE(window().view()->kind(), 2);
         QVERIFY(messages_.isEmpty());
+    }
+
+    void playPauseAndTheMediaTypeDialog() {
+        window().openMediaFile(kSamples + "/standard.mp4");
+        QVERIFY(waitForPicture());
+        QCOMPARE(window().view()->kind(), 0);
+        window().controlBar()->playButton()->click();
+        QTRY_VERIFY(window().player()->isPaused());
+        window().controlBar()->playButton()->click();
+        QTRY_VERIFY(!window().player()->isPaused());
+        // "Media type…" in the title bar's menu: the choice is used at once
+        // and remembered in the playlist.
+        QAction* type = window().titleBar()->menu()->actions().last();
+        QCOMPARE(type->text(), QStringLiteral("Media type…"));
+        QTimer::singleShot(300, [this] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* dialog = qobject_cast<ui::VideoTypeDlg*>(w); dialog && dialog->isVisible())
+                    dialog->twinsButton()->click();
+        });
+        type->trigger();
+        QCOMPARE(window().view()->kind(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(window().playList()->FindRow(kSamples + "/standard.mp4") >= 0, true, 5000);
+        QTRY_COMPARE(window().playList()->itemAt(window().playList()->FindRow(kSamples + "/standard.mp4"))->model(), 2);
     }
 
     void unsupportedAndVanishedFilesAreNamed() {
