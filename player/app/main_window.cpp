@@ -240,11 +240,15 @@ void MainWindow::OnDurationChanged(qint64 duration) {
 void MainWindow::openMediaFile(const QString& path) {
     if (path.isEmpty())
         return;
-    if (!checkFormat(path, path))
-        return;
+    if (checkFormat(path, path))
+        openChecked(path, true);
+}
+
+void MainWindow::openChecked(const QString& path, bool kindFromMetadata) {
     titleBar_->pathLabel()->setText(path);
     titleBar_->pathLabel()->setToolTip(path);
-    setKindFromMetadata(path);
+    if (kindFromMetadata)
+        setKindFromMetadata(path);
     probe({path, isImage_, true});
     currentFile_ = path;
     startPlay(path);
@@ -480,11 +484,7 @@ void MainWindow::lanchFile() {
     const QString path = QDir::toNativeSeparators(chosen);
     QDir::setCurrent(QFileInfo(path).absolutePath());
     isSupportedMediaFile(path, &isImage_);
-    probe({path, isImage_, true});
-    titleBar_->pathLabel()->setText(path);
-    titleBar_->pathLabel()->setToolTip(path);
-    currentFile_ = path;
-    startPlay(path);
+    openChecked(path, false);
 }
 
 void MainWindow::showMask(QWidget* dialog) {
@@ -660,14 +660,10 @@ bool MainWindow::eventFilter(QObject* object, QEvent* event) {
         const QList<QUrl> urls = drop->mimeData()->urls();
         if (urls.isEmpty())
             return true;
+        // Opened where it was dropped; the kind is left as it was.
         const QString path = QDir::toNativeSeparators(urls.first().toLocalFile());
-        if (checkFormat(path, kTitle)) {
-            titleBar_->pathLabel()->setText(path);
-            titleBar_->pathLabel()->setToolTip(path);
-            probe({path, isImage_, true});
-            currentFile_ = path;
-            startPlay(path);
-        }
+        if (checkFormat(path, kTitle))
+            openChecked(path, false);
         return true;
     }
     return FramelessWidget::eventFilter(object, event);
@@ -687,14 +683,8 @@ void MainWindow::dropEvent(QDropEvent* event) {
         bar_->triggerPano();
     }
     const QString path = QDir::toNativeSeparators(urls.first().toLocalFile());
-    if (!checkFormat(path, kTitle))
-        return;
-    titleBar_->pathLabel()->setText(path);
-    titleBar_->pathLabel()->setToolTip(path);
-    setKindFromMetadata(path);
-    probe({path, isImage_, true});
-    currentFile_ = path;
-    startPlay(path);
+    if (checkFormat(path, kTitle))
+        openChecked(path, true);
 }
 
 void MainWindow::placeControls() {

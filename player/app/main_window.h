@@ -140,6 +140,9 @@ private:
         bool current;
     };
     void probe(const ProbeEntry& entry);
+    // A file that passed the format check: the title bar, the kind (when
+    // asked), the probe, and playing it.
+    void openChecked(const QString& path, bool kindFromMetadata);
     void stopPlayer();
     void switchView(int mode);
     void setKindFromMetadata(const QString& path);
