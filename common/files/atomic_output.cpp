@@ -1,5 +1,6 @@
 #include "atomic_output.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -71,14 +72,40 @@ std::string extensionOf(const std::string& name) {
     return dot == std::string::npos || dot == 0 ? std::string() : name.substr(dot);
 }
 
-// ".NAME.XXXXXX.part" (or ".NAME.XXXXXX.EXT") with six random characters.
+// ".NAME.PID-XXXXXX.part" (or ".NAME.PID-XXXXXX.EXT"): the writer's process
+// id and six random characters, so that a temporary left by a killed writer
+// can be told from one that is still being written.
 std::string hiddenName(const std::string& folder, const std::string& name, const std::string& suffix) {
     static thread_local std::mt19937 random{std::random_device{}()};
     static const char kAlphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     std::string tag(6, 'x');
     for (char& c : tag)
         c = kAlphabet[random() % (sizeof kAlphabet - 1)];
-    return folder + "/." + name + "." + tag + suffix;
+    return folder + "/." + name + "." + std::to_string(getpid()) + "-" + tag + suffix;
+}
+
+// Removes the temporaries of name that writers which no longer run left in
+// folder (only SIGKILL, between naming a finished file and moving it into
+// place, can leave one).
+void removeStaleTemporaries(const std::string& folder, const std::string& name) {
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return;
+    const std::string prefix = "." + name + ".";
+    while (const dirent* entry = readdir(dir)) {
+        const std::string file = entry->d_name;
+        if (file.size() <= prefix.size() + 8 || file.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        size_t at = prefix.size();
+        long pid = 0;
+        while (at < file.size() && file[at] >= '0' && file[at] <= '9' && pid < 1L << 30)
+            pid = pid * 10 + (file[at++] - '0');
+        if (at == prefix.size() || at + 7 > file.size() || file[at] != '-')
+            continue;
+        if (pid > 0 && kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+            unlinkat(dirfd(dir), file.c_str(), 0);
+    }
+    closedir(dir);
 }
 
 // The permissions a new file gets: an existing target's, else 0666 less the
@@ -110,6 +137,7 @@ bool AtomicOutput::open(const std::string& target, const std::vector<std::string
         return false;
     target_ = resolveOutput(target);
     const std::string folder = folderOf(target_), name = nameOf(target_);
+    removeStaleTemporaries(folder, name);
     const bool opened = naming == Naming::Unnamed ? openUnnamed(folder) || openNamed(folder, name, false)
                                                   : openNamed(folder, name, true);
     if (!opened) {
@@ -187,6 +215,23 @@ bool AtomicOutput::commit(std::string& reason) {
         reason = reasonText(errno);
         discard();
         return false;
+    }
+    if (temporaryName_.empty() && !replacing) {
+        // Nothing to replace: the unnamed file takes the target's name in one
+        // step, so no moment exists in which a kill could leave a temporary.
+        const std::string source = "/proc/self/fd/" + std::to_string(fd_);
+        if (linkat(AT_FDCWD, source.c_str(), AT_FDCWD, target_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            close(fd_);
+            fd_ = -1;
+            writablePath_.clear();
+            return true;
+        }
+        if (errno != EEXIST) {
+            reason = reasonText(errno);
+            discard();
+            return false;
+        }
+        // Someone made the target meanwhile: replace it like any other.
     }
     if (temporaryName_.empty()) {
         // Give the unnamed file a hidden name, then move it over the target.

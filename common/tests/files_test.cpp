@@ -200,4 +200,19 @@ TEST(AtomicOutput, KilledWritersLeaveNothingBehind) {
     });
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
     EXPECT_TRUE(dir.listing().empty());
+
+    // A temporary that a killed writer left is removed by the next writer of
+    // the same output; a live writer's is not touched.
+    writeBytes(dir / "out.jpg", "old");
+    const pid_t gone = fork();  // a process id that no longer runs
+    if (gone == 0)
+        _exit(0);
+    waitpid(gone, nullptr, 0);
+    writeBytes(dir / (".out.jpg." + std::to_string(gone) + "-abcdef.part"), "stale");
+    const std::string live = ".out.jpg." + std::to_string(getpid()) + "-ghijkl.part";
+    writeBytes(dir / live, "in progress");
+    std::string reason;
+    ASSERT_TRUE(writeFileAtomically(dir / "out.jpg", "new", 3, {}, reason)) << reason;
+    EXPECT_EQ(dir.listing(), (std::vector<std::string>{live, "out.jpg"}));
+    EXPECT_EQ(readBytes(dir / "out.jpg"), "new");
 }
