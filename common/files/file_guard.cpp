@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace vistamo::files {
 namespace {
@@ -76,6 +77,41 @@ int openInput(const std::string& path, std::string& reason) {
     }
     close(fd);
     return -1;
+}
+
+bool readWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& reason, bool* opened) {
+    if (opened)
+        *opened = false;
+    const int fd = openInput(path, reason);
+    if (fd < 0)
+        return false;
+    if (opened)
+        *opened = true;
+    struct stat st;
+    bool ok = fstat(fd, &st) == 0;
+    if (!ok)
+        reason = reasonText(errno);
+    try {
+        if (ok)
+            bytes.resize(size_t(st.st_size));
+    } catch (const std::bad_alloc&) {
+        reason = "not enough memory";
+        ok = false;
+    }
+    size_t done = 0;
+    while (ok && done < bytes.size()) {
+        const ssize_t n = read(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            reason = n < 0 ? reasonText(errno) : "the file is shorter than it was";
+            ok = false;
+        } else {
+            done += size_t(n);
+        }
+    }
+    close(fd);
+    return ok;
 }
 
 std::string resolveOutput(const std::string& output) {

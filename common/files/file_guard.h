@@ -4,6 +4,7 @@
 // the Converter, the player and the tools all link it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,11 @@ std::string inputProblem(const std::string& path);
 // blocking (the type is checked before and after the open). Returns the
 // descriptor (close-on-exec), or -1 with the reason in reason.
 int openInput(const std::string& path, std::string& reason);
+
+// Reads the whole regular file at path into bytes (through openInput);
+// false with the reason. *opened (when given) says whether the failure came
+// after the file was opened (a read error, or not enough memory).
+bool readWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& reason, bool* opened = nullptr);
 
 // Why output cannot be written as the result of a job that reads inputs;
 // empty when it can. An output must be absent or a regular file (a symbolic

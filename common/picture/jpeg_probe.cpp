@@ -142,9 +142,15 @@ std::string jpegFileProblem(const std::string& path, int maxSide) {
         bytes.insert(bytes.end(), buffer, buffer + n);
     }
     close(fd);
-    if (!problem.empty() || bytes.empty())
+    if (!problem.empty())
         return problem;
-    const JpegProbe probe = probeJpeg(bytes.data(), bytes.size());
+    return jpegBytesProblem(bytes.data(), bytes.size(), maxSide);
+}
+
+std::string jpegBytesProblem(const uint8_t* data, size_t size, int maxSide) {
+    if (size < 2 || data[0] != 0xFF || data[1] != 0xD8)
+        return {};  // not a JPEG: left to its decoder
+    const JpegProbe probe = probeJpeg(data, size);
     if (!probe.problem.empty())
         return probe.problem;
     if (probe.width > maxSide || probe.height > maxSide)

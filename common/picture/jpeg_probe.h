@@ -23,7 +23,12 @@ struct JpegProbe {
 // EOI are allowed, as cameras append data there.
 JpegProbe probeJpeg(const uint8_t* data, size_t size);
 
-// Reads path and probes it. Returns why the file cannot be used as a
+// Why bytes cannot be used as a picture of at most maxSide pixels a side:
+// empty when they can, or when they are not a JPEG at all (other formats
+// are left to their decoders).
+std::string jpegBytesProblem(const uint8_t* data, size_t size, int maxSide);
+
+// Reads path (only as far as needed to see it is not a JPEG) and probes it. Returns why the file cannot be used as a
 // picture of at most maxSide pixels a side: empty when it can, or when it is
 // not a JPEG at all (other formats are left to their decoders).
 std::string jpegFileProblem(const std::string& path, int maxSide);

@@ -1,12 +1,8 @@
 // The library's exported functions: find the calibration text in a file and
 // decode it. No failure leaves the library: every one ends in an empty text
 // or serial, reported as false by the decoding functions.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cstdio>
-#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -34,37 +30,18 @@ std::string extensionOf(const std::string& path) {
     return ext;
 }
 
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-
 // Reads a whole JPEG and decodes its EXIF block into record. Prints one line
 // on standard output and returns false when the file cannot be opened, read
 // or decoded.
 bool readExif(const std::string& path, ExifRecord& record) {
     // The type is checked before the open: a FIFO must not block the caller.
-    std::string reason;
-    const int fd = vistamo::files::openInput(path, reason);
-    std::unique_ptr<FILE, FileCloser> file(fd >= 0 ? fdopen(fd, "rb") : nullptr);
-    struct stat st;
-    if (!file || fstat(fileno(file.get()), &st) != 0) {
-        if (fd >= 0 && !file)
-            close(fd);
-        std::printf("Can't open file.\n");
-        return false;
-    }
     std::vector<uint8_t> bytes;
-    try {
-        bytes.resize(size_t(st.st_size));
-    } catch (const std::bad_alloc&) {
-        std::printf("Can't read file.\n");
+    std::string reason;
+    bool opened = false;
+    if (!vistamo::files::readWholeFile(path, bytes, reason, &opened)) {
+        std::printf(opened ? "Can't read file.\n" : "Can't open file.\n");
         return false;
     }
-    if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
-        std::printf("Can't read file.\n");
-        return false;
-    }
-    file.reset();
     int code = record.parse(bytes.data(), bytes.size());
     if (code != kExifOk) {
         std::printf("Error parsing EXIF: code %d\n", code);

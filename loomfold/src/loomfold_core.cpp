@@ -15,6 +15,7 @@ extern "C" {
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -193,9 +194,11 @@ int LoomfoldCore::stitchImage() {
         return -1;
     }
     // Everything that can be refused is refused before the work starts.
-    const std::string inputProblem = vistamo::files::inputProblem(inputPath_);
-    if (!inputProblem.empty()) {
-        fail("cannot read the picture " + inputPath_ + ": " + inputProblem);
+    // The picture is read once: probed as it is, then decoded from memory.
+    std::vector<uint8_t> bytes;
+    std::string readProblem;
+    if (!vistamo::files::readWholeFile(inputPath_, bytes, readProblem)) {
+        fail("cannot read the picture " + inputPath_ + ": " + readProblem);
         return -1;
     }
     if (!cv::haveImageWriter(outputPath_)) {
@@ -222,14 +225,15 @@ int LoomfoldCore::stitchImage() {
     // A decoder fills a JPEG cut short with grey and reports success; a
     // frame larger than a texture cannot be stitched at all.
     const int maxSide = std::min(kMaxPictureSide, loomfold::StitchRenderer::maxTextureSize());
-    const std::string jpegProblem = vistamo::picture::jpegFileProblem(inputPath_, maxSide);
+    const std::string jpegProblem = vistamo::picture::jpegBytesProblem(bytes.data(), bytes.size(), maxSide);
     if (!jpegProblem.empty()) {
         fail("cannot use the picture " + inputPath_ + ": " + jpegProblem);
         return -1;
     }
     cv::Mat picture;
     try {
-        picture = cv::imread(inputPath_, cv::IMREAD_COLOR);
+        if (!bytes.empty() && bytes.size() <= size_t(INT_MAX))
+            picture = cv::imdecode(cv::Mat(1, int(bytes.size()), CV_8U, bytes.data()), cv::IMREAD_COLOR);
     } catch (const cv::Exception& e) {
         LF_LOG(kLogError, "%s", e.what());
     }
