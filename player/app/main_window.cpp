@@ -226,7 +226,11 @@ void MainWindow::probe(const ProbeEntry& entry) {
         return;
     }
     probePlayer_->setFile(entry.path);
-    probePlayer_->load();
+    if (!probePlayer_->load()) {
+        // No duration will come: the entry must not take the next file's.
+        probeQueue_.removeLast();
+        probeDone_ = true;
+    }
 }
 
 void MainWindow::OnDurationChanged(qint64 duration) {

@@ -228,6 +228,10 @@ private slots:
         QVERIFY(messages_[0].contains("gone.mp4"));
         window().openMediaFile(kSamples + "/twins.mp4");
         QVERIFY(waitForPicture());
+        // The vanished file got no row, and its probe took no other file's duration.
+        QTRY_COMPARE_WITH_TIMEOUT(window().playList()->FindRow(kSamples + "/twins.mp4"), 0, 5000);
+        QCOMPARE(window().playList()->table()->rowCount(), 1);
+        QCOMPARE(window().playList()->itemAt(0)->extip(), QStringLiteral("00:00:03"));
     }
 
     void viewModesAndShowSource() {
