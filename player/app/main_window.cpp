@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include <QBuffer>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDebug>
@@ -18,6 +19,7 @@
 
 #include <string>
 
+#include "atomic_output.h"
 #include "bottom_bar.h"
 #include "custom_menu.h"
 #include "feedback.h"
@@ -627,8 +629,15 @@ void MainWindow::OnCapture() {
         return;
     const QString portable = QDir::fromNativeSeparators(answer);
     QDir::setCurrent(portable.left(portable.lastIndexOf(QLatin1Char('/')) + 1));
+    // Encoded in memory and written whole: a full disk keeps an earlier file,
+    // and the file being played, a device or a FIFO is never written.
     const QImage shot = view()->grabFramebuffer();
-    if (!shot.save(answer, "JPG", -1))
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    std::string reason;
+    if (!buffer.open(QIODevice::WriteOnly) || !shot.save(&buffer, "JPG", -1) ||
+        !files::writeFileAtomically(QFile::encodeName(answer).toStdString(), bytes.constData(), size_t(bytes.size()),
+                                    {QFile::encodeName(currentFile_).toStdString()}, reason))
         runMessage(tr("Save failed!"), kTitle, true, false, true);
 }
 

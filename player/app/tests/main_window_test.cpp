@@ -1,5 +1,7 @@
 // The main window with real playback of the generated samples (Qt Test,
 // under a display): open paths, kinds, view modes, capture, the playlist.
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QFile>
 #include <QImageReader>
@@ -276,6 +278,21 @@ private slots:
         window().setSavePathAsker([&](const QString&) { return dir_.filePath("no/such/folder/shot.jpg"); });
         QMetaObject::invokeMethod(window().controlBar(), "Capture");
         QCOMPARE(messages_, QStringList{"Vistamo Player|Save failed!"});
+        // Never over the file being shown, nor a FIFO.
+        const QByteArray still = [] {
+            QFile f(kSamples + "/twins.jpg");
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        window().setSavePathAsker([](const QString&) { return kSamples + "/twins.jpg"; });
+        QMetaObject::invokeMethod(window().controlBar(), "Capture");
+        QVERIFY(mkfifo(QFile::encodeName(dir_.filePath("fifo.jpg")).constData(), 0600) == 0);
+        window().setSavePathAsker([&](const QString&) { return dir_.filePath("fifo.jpg"); });
+        QMetaObject::invokeMethod(window().controlBar(), "Capture");
+        QCOMPARE(messages_.size(), 3);
+        QFile again(kSamples + "/twins.jpg");
+        QVERIFY(again.open(QIODevice::ReadOnly));
+        QCOMPARE(again.readAll(), still);
+        QVERIFY(QFileInfo(dir_.filePath("fifo.jpg")).isFile() == false);
     }
 
     void addedFilesArriveInOrderAndCloseSavesThem() {
