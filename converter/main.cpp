@@ -5,8 +5,11 @@
 //
 // MODE "image" stitches a two-lens still, "sphere-image" a one-lens still
 // (its circle is found on the picture when the calibration has none),
-// "video" a two-lens video. Progress goes to stderr as "Export_Progress N"
-// lines (0 to 100); failure is one "Converter: …" line and a non-zero exit.
+// "video" a two-lens video, "sphere-video" a one-lens video (circle found on
+// its first frame likewise). An empty CALIBRATION means none given: a video
+// then uses the text its file carries. Progress goes to stderr as
+// "Export_Progress N" lines (0 to 100, never falling, 100 last, only after
+// success); failure is one "Converter: …" line and a non-zero exit.
 // INPUT must be a regular file; OUTPUT a regular file or absent, never
 // INPUT. The output is written under a hidden temporary name beside OUTPUT
 // and renamed when complete, so a failed, interrupted or killed (SIGINT,
@@ -32,10 +35,17 @@ constexpr long kMaxMbps = 1000;   // far above any camera's own rate
 
 const char* const kUsage =
     "usage: Converter MODE INPUT OUTPUT WIDTH HEIGHT CALIBRATION 0 BITRATE_MBPS\n"
-    "  MODE: image (two-lens still), sphere-image (one-lens still), video\n"
+    "  MODE: image (two-lens still), sphere-image (one-lens still),\n"
+    "        video (two-lens video), sphere-video (one-lens video)\n"
+    "  CALIBRATION: the lens text, or empty to use the one the video carries\n"
     "  WIDTH, HEIGHT: 1 to 16384; BITRATE_MBPS: 1 to 1000\n";
 
+// Prints a progress line when the figure has grown.
 void progress(int percent) {
+    static int shown = -1;
+    if (percent <= shown)
+        return;
+    shown = percent;
     std::fprintf(stderr, "Export_Progress %d\n", percent);
     std::fflush(stderr);
 }
@@ -97,6 +107,7 @@ int main(int argc, char** argv) {
     if (mode == "image") stitchMode = 0;
     else if (mode == "sphere-image") stitchMode = 2;
     else if (mode == "video") stitchMode = 0;
+    else if (mode == "sphere-video") stitchMode = 2;
     else failWith("unknown mode \"" + mode + "\"\n" + kUsage, 2);
 
     const std::string inputProblem = vistamo::files::inputProblem(input);
@@ -120,7 +131,9 @@ int main(int argc, char** argv) {
     job.view_w = width;
     job.view_h = height;
     job.stitch_mode = stitchMode;
-    job.calibration = argv[6];
+    const bool video = mode == "video" || mode == "sphere-video";
+    // An empty text is none at all: the video's own is used.
+    job.calibration = *argv[6] || !video ? argv[6] : nullptr;
     job.video_bitrate = bitrateMbps * 1000;
     auto* delegate = new VideoStitchDelegate;
     delegate->videoStitchError = [&error](int, const std::string& message) { error = message; };
@@ -132,9 +145,13 @@ int main(int argc, char** argv) {
     job.SetDelegate(delegate);
 
     int rc = job.InitGLES2();
-    if (rc == 0) {
+    if (rc == 0 && video) {
+        // A file is read as fast as the frames are stitched.
+        job.SetPaced(false);
+        rc = job.Stitch();
+    } else if (rc == 0) {
         progress(10);
-        rc = mode == "video" ? job.Stitch() : job.StitchImage();
+        rc = job.StitchImage();
     }
     if (rc != 0) {
         target.discard();

@@ -10,17 +10,9 @@
 #include <vector>
 
 #include "calibration.h"
+#include "media_frames.h"
 
 namespace loomfold {
-
-// One decoded frame, owned by whoever posts it.
-struct stitch_frame {
-    uint8_t* data[3];    // Y, U, V planes
-    int linesize[3];
-    int width;
-    int height;
-    int64_t pts;         // microseconds
-};
 
 enum StitchMode { kModeTwins = 0, kModeStandard = 1, kModeSphere = 2 };
 

@@ -76,6 +76,13 @@ int Loomfold::InitGLES2() {
 
 void Loomfold::SetDelegate(VideoStitchDelegate* d) { delegate = d; }
 
+int Loomfold::SetPaced(bool paced) {
+    if (!engine)
+        return -1;
+    engine->setPaced(paced);
+    return 0;
+}
+
 int Loomfold::Stitch() {
     LF_LOG(loomfold::kLogDebug, "((LoomfoldCore*)loomfoldcore)->Stitch();");
     if (!engine) {

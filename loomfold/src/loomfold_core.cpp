@@ -15,7 +15,10 @@ extern "C" {
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
+#include <cmath>
+#include <thread>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -31,6 +34,9 @@ using loomfold::kLogInfo;
 using loomfold::kLogWarn;
 
 namespace {
+
+// A job whose decoders deliver nothing for this long has stopped.
+constexpr auto kStallLimit = std::chrono::seconds(60);
 
 // The largest picture side the engine takes, whatever the GL driver allows:
 // a 16384-pixel square is already 768 MiB as RGB.
@@ -108,6 +114,14 @@ LoomfoldCore::LoomfoldCore() {
 }
 
 LoomfoldCore::~LoomfoldCore() {
+    // A job cut short (an exception in the host's thread) is stopped
+    // before its context goes.
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        abort_ = true;
+        frameDone_.notify_all();
+    }
+    loomfold::captureplay_abort(&cp_);
     if (window_) {
         glfwMakeContextCurrent(window_);
         renderer_.release();
@@ -136,6 +150,15 @@ bool LoomfoldCore::initialise(const Loomfold& f) {
     bitrate_ = f.video_bitrate;
     delegate_ = f.delegate;
     av_log_set_callback(loomfold::engineMediaLogHook);
+
+    cp_.source_path = inputPath_;
+    cp_.video_callback = [this](loomfold::stitch_frame* frame) { setFrameCallBack(frame); };
+    cp_.end_callback = [this] { endFrameCallBack(); };
+    cp_.log_hook = loomfold::engineMediaLogHook;
+    cp_.log_level = 1;
+    cp_.output.video_bitrate = bitrate_;
+    cp_.output.url = outputPath_;
+    cp_.output.format_name = "mp4";
 
     glfwSetErrorCallback(glfwErrorHook);
     if (!glfwInit()) {
@@ -180,12 +203,156 @@ std::string LoomfoldCore::requestCalibration(uint8_t* bgr, int width, int height
     return text;
 }
 
+std::string LoomfoldCore::prepareVideoCalibration() {
+    if (mode_ == loomfold::kModeStandard)
+        return {};
+    if (!hasCalibration_) {
+        if (!info_.format_text)
+            return "no calibration was given and " + inputPath_ + " carries none";
+        calibration_ = info_.format_text;
+    }
+    std::string problem = vistamo::lens::calibrationProblem(calibration_);
+    if (!problem.empty())
+        return problem;
+    if (!loomfold::parseCalibrationForMode(mode_, calibration_, renderer_.lens())) {
+        if (mode_ == loomfold::kModeTwins)
+            return "the calibration text is not a two-lens calibration";
+    }
+    if (mode_ == loomfold::kModeTwins && !(renderer_.lens().fov > 0))
+        return "the calibration cannot be used: the field of view is 0";
+    return {};
+}
+
+std::string LoomfoldCore::renderCurrentFrame() {
+    glfwMakeContextCurrent(window_);
+    if (!renderer_.upload(*current_frame_))
+        return "the circle found on the video cannot be used: " + renderer_.problem();
+    if (!renderer_.render())
+        return "the offscreen framebuffer cannot be used";
+    // The first rendered frame is not encoded.
+    if (cp_.rendered_frames++ > 0) {
+        const AVRational rate = cp_.output.frame_rate;
+        const double seconds = double(current_frame_->timestamp) / 1e9;
+        const int64_t pts = std::llround(seconds * rate.num / rate.den);
+        if (!loomfold::capture_frame(&cp_.output, renderer_, pts))
+            return loomfold::ffmpeg_data_failure(&cp_.output.data);
+    }
+    return {};
+}
+
 int LoomfoldCore::stitchVideo() {
     LF_LOG(kLogDebug, "LoomfoldCore::Stitch()");
-    // The video job (demuxing, decoding and encoding) is not part of this
-    // engine yet.
-    fail("open file fail");
-    return -1;
+    if (!window_) {
+        fail("the engine has no GL context");
+        return -1;
+    }
+    if (videoJobRan_) {
+        fail("this engine has already run a video job");
+        return -1;
+    }
+    videoJobRan_ = true;
+    if (panoW_ <= 0 || panoH_ <= 0 || panoW_ > viewW_ || panoH_ > viewH_) {
+        fail("the output size " + std::to_string(panoW_) + "x" + std::to_string(panoH_) +
+             " does not fit the render target " + std::to_string(viewW_) + "x" + std::to_string(viewH_));
+        return -1;
+    }
+    cp_.output.view_w = viewW_;
+    cp_.output.view_h = viewH_;
+    cp_.output.pano_w = panoW_;
+    cp_.output.pano_h = panoH_;
+
+    std::string reason;
+    info_ = loomfold::captureplay_open(&cp_, reason);
+    LF_LOG(kLogDebug, "LoomfoldCore::Stitch() :   captureplay_open(&cp_)");
+    if (info_.width < 1) {
+        LF_LOG(kLogError, "%s", reason.c_str());
+        fail("open file fail");
+        return -1;
+    }
+    std::string failure = prepareVideoCalibration();
+    LF_LOG(kLogDebug, "LoomfoldCore::Stitch() :   get in while!");
+
+    std::unique_lock<std::mutex> lock(mutex_);
+    auto lastActivity = std::chrono::steady_clock::now();
+    while (failure.empty()) {
+        while (!frame_ready_ && !stitch_finished_) {
+            LF_LOG(kLogDebug, "LoomfoldCore::Stitch() :   condNonEmpty_.wait(lock);");
+            if (condNonEmpty_.wait_for(lock, std::chrono::seconds(1)) == std::cv_status::timeout &&
+                std::chrono::steady_clock::now() - lastActivity > kStallLimit) {
+                failure = "the decoder stopped delivering frames";
+                break;
+            }
+        }
+        if (!failure.empty() || stitch_finished_)
+            break;
+        LF_LOG(kLogDebug, "LoomfoldCore::Stitch() :   end ;");
+        frame_ready_ = false;
+        failure = renderCurrentFrame();
+        if (failure.empty() && delegate_ && delegate_->videoStitchState) {
+            const int64_t current = current_frame_->decoding_time;
+            delegate_->videoStitchState(current, info_.duration);
+            LF_LOG(kLogDebug, "video_delegate_->videoStitchState %lf, %lf", double(float(current)),
+                   double(float(info_.duration)));
+        }
+        current_frame_ = nullptr;
+        frame_done_ = true;
+        frameDone_.notify_all();
+        lastActivity = std::chrono::steady_clock::now();
+    }
+    if (!failure.empty()) {
+        // Posts return at once from now on; the input stops and the output
+        // is discarded.
+        abort_ = true;
+        frameDone_.notify_all();
+        lock.unlock();
+        loomfold::captureplay_abort(&cp_);
+        fail(failure);
+        return -1;
+    }
+    lock.unlock();
+    LF_LOG(kLogDebug, "LoomfoldCore::Stitch() :   start captureplay_close(&cp_);");
+    const bool complete = loomfold::captureplay_close(&cp_, reason);
+    LF_LOG(kLogDebug, "LoomfoldCore::Stitch() :   end captureplay_close(&cp_);");
+    if (!complete) {
+        fail(reason);
+        return -1;
+    }
+    return 0;
+}
+
+void LoomfoldCore::setFrameCallBack(loomfold::stitch_frame* frame) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (abort_ || stitch_finished_)
+        return;
+    current_frame_ = frame;
+    frame_ready_ = true;
+    frame_done_ = false;
+    condNonEmpty_.notify_one();
+    // The frame's memory goes when this returns: wait for the render thread.
+    while (!frame_done_ && !abort_)
+        frameDone_.wait_for(lock, std::chrono::milliseconds(100));
+}
+
+void LoomfoldCore::endFrameCallBack() {
+    LF_LOG(kLogDebug, "LoomfoldCore::endFrameCallBack()");
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (cp_.rendered_frames < 2 && !abort_) {
+            // Only the first frame (never encoded), or none: no video.
+            std::lock_guard<std::mutex> writing(cp_.output.data.write_mutex);
+            if (cp_.output.data.failure.empty())
+                cp_.output.data.failure = "no video frame of " + inputPath_ + " could be decoded and encoded";
+        }
+    }
+    std::string reason;
+    if (loomfold::captureplay_close(&cp_, reason) && delegate_ && delegate_->videoStitchFinished)
+        delegate_->videoStitchFinished();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::lock_guard<std::mutex> lock(mutex_);
+    stitch_finished_ = true;
+    frame_ready_ = true;
+    frame_done_ = false;
+    condNonEmpty_.notify_all();
 }
 
 int LoomfoldCore::stitchImage() {

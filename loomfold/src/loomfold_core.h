@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "captureplay.h"
 #include "loomfold/loomfold.h"
 #include "stitch_renderer.h"
 
@@ -22,12 +23,26 @@ public:
     bool initialise(const Loomfold& facade);
     int stitchVideo();
     int stitchImage();
+    // Frames at the media's own speed (the default), or as fast as they
+    // are rendered; set before stitchVideo.
+    void setPaced(bool paced) { cp_.paced = paced; }
+
+    // Decoder side: posts one frame and returns once it has been rendered
+    // (or the job was stopped). Video refresh thread.
+    void setFrameCallBack(loomfold::stitch_frame* frame);
+    // Capture thread: completes the output and ends the job.
+    void endFrameCallBack();
 
     int viewWidth() const { return viewW_; }
     int panoWidth() const { return panoW_; }
 
 private:
     void fail(const std::string& reason);
+    // The calibration text of a video job, checked and parsed; the reason
+    // when it cannot be used.
+    std::string prepareVideoCalibration();
+    // Renders and encodes current_frame_; the reason when the job must end.
+    std::string renderCurrentFrame();
     std::string requestCalibration(uint8_t* bgr, int width, int height, int channels);
 
     std::string inputPath_, outputPath_, calibration_;
@@ -39,7 +54,18 @@ private:
     bool glfwStarted_ = false;
     loomfold::StitchRenderer renderer_;
 
+    loomfold::captureplay cp_;
+    loomfold::media_info info_;
+    bool videoJobRan_ = false;  // render thread: one Stitch per engine
+
     // Shared with the decoder side of a video job.
     std::mutex mutex_;
-    std::condition_variable condNonEmpty_;
+    std::condition_variable condNonEmpty_;  // a frame was posted, or the job ended
+    std::condition_variable frameDone_;     // the posted frame was rendered, or the job stopped
+    // -- Guarded by mutex_.
+    loomfold::stitch_frame* current_frame_ = nullptr;
+    bool frame_ready_ = false;
+    bool frame_done_ = false;
+    bool stitch_finished_ = false;
+    bool abort_ = false;  // the render thread gave up: posts return at once
 };

@@ -49,8 +49,16 @@ public:
     int InitGLES2();
     // Stores the delegate; one set before is not destroyed.
     void SetDelegate(VideoStitchDelegate* delegate);
-    // Runs a video job to its end on the calling thread; 0 on success.
+    // Runs a video job to its end on the calling thread; 0 when the output
+    // file is complete, −1 (videoStitchError called once, no file left
+    // that the job created) otherwise. The host makes replacing an existing
+    // file atomic (the Converter writes to a temporary and renames it).
     int Stitch();
+    // Frame pacing of Stitch: true (the default) releases frames at the
+    // media's own speed, as a player does; false takes them as fast as
+    // they are rendered, for files. No frame is dropped either way. Call
+    // after InitGLES2 and before Stitch; −1 without an engine.
+    int SetPaced(bool paced);
     // Stitches the picture at input_path into output_path; 0 on success, −1
     // (nothing written, videoStitchError called) on failure.
     int StitchImage();
