@@ -34,16 +34,39 @@ void fillTimes(const ff_frame& f, uint64_t& timestamp, int64_t& index, int64_t& 
     seconds = f.dts_us / 1000 / 1000;
 }
 
-// Points the record at a planar YUV 4:2:0 picture: the frame's own planes,
-// or the frame converted into the source's buffer.
+// Points the record at a planar YUV 4:2:0 picture whose rows are exactly as
+// wide as the picture: the frame's own planes, or the frame copied or
+// converted into the source's buffer.
 bool toPlanar420(mediasource* source, const AVFrame* frame, stitch_frame& out) {
     const auto format = AVPixelFormat(frame->format);
     out.width = frame->width;
     out.height = frame->height;
-    if (format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P) {
+    const int chromaWidth = (frame->width + 1) / 2;
+    const bool planar420 = format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P;
+    if (planar420 && frame->linesize[0] == frame->width && frame->linesize[1] == chromaWidth &&
+        frame->linesize[2] == chromaWidth) {
         for (int p = 0; p < 3; ++p) {
             out.data[p] = frame->data[p];
             out.linesize[p] = frame->linesize[p];
+        }
+        return true;
+    }
+    // Rows padded past the picture would show as picture to the lens
+    // search and the one-lens mapping: such frames are packed tight.
+    if (planar420) {
+        const int size = av_image_get_buffer_size(AV_PIX_FMT_YUV420P, frame->width, frame->height, 1);
+        if (size <= 0)
+            return false;
+        source->buffer.resize(size_t(size));
+        uint8_t* planes[4];
+        int strides[4];
+        av_image_fill_arrays(planes, strides, source->buffer.data(), AV_PIX_FMT_YUV420P, frame->width,
+                             frame->height, 1);
+        av_image_copy(planes, strides, const_cast<const uint8_t**>(frame->data), frame->linesize,
+                      AV_PIX_FMT_YUV420P, frame->width, frame->height);
+        for (int p = 0; p < 3; ++p) {
+            out.data[p] = planes[p];
+            out.linesize[p] = strides[p];
         }
         return true;
     }

@@ -5,9 +5,11 @@
 //   vistamo-samplegen --out DIR [--width W] [--duration S] [--fps N] [--turn DEG_PER_S]
 //
 // Writes into DIR: scene.png, standard.{mp4,jpg}, twins.{mp4,jpg},
-// sphere.{mp4,jpg} and damaged/ with files for bad-input tests.
+// sphere.{mp4,jpg}, twins-25fps.mp4, twins-60fps.mp4 and twins-silent.mp4
+// (one second each), and damaged/ with files for bad-input tests.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -90,28 +92,46 @@ struct Picture {
 
 const char* kQuietFfmpeg = "ffmpeg -hide_banner -nostdin -loglevel error -y ";
 
+struct Clip;
+void writeVideo(const Options& o, const samplegen::Scene& scene, const Picture& pic, const Clip& clip);
+
+// The scene seen through pic, turning, for duration seconds at fps.
+struct Clip {
+    std::string file;  // under the output folder
+    int fps;
+    double duration;
+    bool withAudio;
+};
+
+const char* kTone = "aevalsrc=0.25*sin(2*PI*440*t)|0.25*sin(2*PI*660*t):s=48000:d=";
+
 void writeVideo(const Options& o, const samplegen::Scene& scene, const Picture& pic) {
-    const std::string path = o.out + "/" + pic.name + ".mp4";
+    writeVideo(o, scene, pic, Clip{pic.name + ".mp4", o.fps, o.duration, true});
+}
+
+void writeVideo(const Options& o, const samplegen::Scene& scene, const Picture& pic, const Clip& clip) {
+    const std::string path = o.out + "/" + clip.file;
     char size[32];
     std::snprintf(size, sizeof size, "%dx%d", pic.width, pic.height);
-    std::string cmd = std::string(kQuietFfmpeg) + "-f rawvideo -pix_fmt rgb24 -s " + size +
-                      " -r " + std::to_string(o.fps) + " -i - " +
-                      "-f lavfi -i " +
-                      quote("aevalsrc=0.25*sin(2*PI*440*t)|0.25*sin(2*PI*660*t):s=48000:d=" +
-                            std::to_string(o.duration)) +
-                      " -map 0:v -map 1:a -c:v libx264 -preset veryfast -crf 16 -g " +
-                      std::to_string(o.fps) + " -pix_fmt yuv420p -c:a aac -b:a 128k -shortest" +
-                      " -fflags +bitexact -flags:v +bitexact -flags:a +bitexact";
+    std::string cmd = std::string(kQuietFfmpeg) + "-f rawvideo -pix_fmt rgb24 -s " + size + " -r " +
+                      std::to_string(clip.fps) + " -i - ";
+    if (clip.withAudio)
+        cmd += "-f lavfi -i " + quote(kTone + std::to_string(clip.duration)) +
+               " -map 0:v -map 1:a -c:a aac -b:a 128k -shortest -flags:a +bitexact";
+    // BT.709, as cameras record HD, tagged so that every decoder agrees.
+    cmd += " -vf scale=out_color_matrix=bt709:out_range=tv -colorspace bt709 -color_primaries bt709"
+           " -color_trc bt709 -c:v libx264 -preset veryfast -crf 16 -g " + std::to_string(clip.fps) +
+           " -pix_fmt yuv420p -fflags +bitexact -flags:v +bitexact";
     if (!pic.calibText.empty())
         cmd += " -metadata original_format=" + quote(pic.calibText) + " -movflags use_metadata_tags";
     cmd += " " + quote(path);
     FILE* pipe = popen(cmd.c_str(), "w");
     if (!pipe)
         fail("cannot start ffmpeg");
-    const int frames = int(std::lround(o.duration * o.fps));
+    const int frames = int(std::lround(clip.duration * clip.fps));
     std::vector<uint8_t> rgb;
     for (int f = 0; f < frames; ++f) {
-        const double turn = f * o.turnDegPerSecond / o.fps / 360.0;
+        const double turn = f * o.turnDegPerSecond / clip.fps / 360.0;
         renderFrame(scene, pic.map, turn, rgb);
         if (std::fwrite(rgb.data(), 1, rgb.size(), pipe) != rgb.size())
             break;
@@ -202,6 +222,22 @@ void writeDamaged(const Options& o) {
     writeFile(dir + "/png-named.jpg", png.data(), png.size());
     writeFile(dir + "/empty.jpg", nullptr, 0);
     writeFile(dir + "/empty.mp4", nullptr, 0);
+    // The movie header's contents zeroed: the box is there, nothing in it.
+    std::vector<uint8_t> zeroed = mp4;
+    const uint8_t moov[4] = {'m', 'o', 'o', 'v'};
+    for (size_t i = 4; i + 4 <= zeroed.size(); ++i) {
+        if (std::memcmp(&zeroed[i], moov, 4) != 0)
+            continue;
+        const size_t size = size_t(zeroed[i - 4]) << 24 | size_t(zeroed[i - 3]) << 16 |
+                            size_t(zeroed[i - 2]) << 8 | zeroed[i - 1];
+        std::memset(&zeroed[i + 4], 0, std::min(size - 8, zeroed.size() - i - 4));
+        break;
+    }
+    writeFile(dir + "/zeroed-moov.mp4", zeroed.data(), zeroed.size());
+    // Sound and the calibration text, but no picture.
+    run(std::string(kQuietFfmpeg) + "-f lavfi -i " + quote(std::string(kTone) + "1") +
+        " -c:a aac -b:a 128k -fflags +bitexact -flags:a +bitexact -metadata original_format=" +
+        quote(samples::kTwinsCalibText) + " -movflags use_metadata_tags " + quote(dir + "/audio-only.mp4"));
 }
 
 Options parseOptions(int argc, char** argv) {
@@ -267,6 +303,10 @@ int main(int argc, char** argv) {
         writeStill(scene, *pic, o.out + "/" + pic->name + ".jpg");
         writeVideo(o, scene, *pic);
     }
+    // Other rates, and a clip without sound, for the video export.
+    writeVideo(o, scene, twins, Clip{"twins-25fps.mp4", 25, 1.0, true});
+    writeVideo(o, scene, twins, Clip{"twins-60fps.mp4", 60, 1.0, true});
+    writeVideo(o, scene, twins, Clip{"twins-silent.mp4", o.fps, 1.0, false});
     writeDamaged(o);
     return 0;
 }

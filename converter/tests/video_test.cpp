@@ -1,0 +1,156 @@
+// The Converter's video exports as the player runs them: progress that
+// only rises, a complete MP4 or nothing, damaged media refused in time, and
+// nothing left behind by a kill or a full disk.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <opencv2/core.hpp>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "picture_compare.h"
+#include "sample_calibration.h"
+#include "tool_run.h"
+#include "video_inspect.h"
+
+namespace {
+
+using namespace vistamo::testing;
+
+const std::string kSamples = VISTAMO_SAMPLES_DIR;
+const std::string kProgress = "Export_Progress ";
+
+ToolRun convert(const std::vector<std::string>& args, ToolOptions options = {}) {
+    if (options.timeoutMs == 120000)
+        options.timeoutMs = 90000;
+    return runTool(CONVERTER_PATH, args, options);
+}
+
+std::vector<std::string> videoJob(const std::string& in, const std::string& out, const std::string& calibration = "",
+                                  const std::string& mode = "video", const std::string& width = "960") {
+    return {mode, in, out, width, "480", calibration, "0", "8"};
+}
+
+std::vector<int> progressOf(const ToolRun& run) {
+    std::vector<int> figures;
+    for (const std::string& line : run.errLines())
+        if (line.rfind(kProgress, 0) == 0)
+            figures.push_back(std::atoi(line.c_str() + kProgress.size()));
+    return figures;
+}
+
+std::string failureLine(const ToolRun& run) {
+    const auto lines = run.errLinesWithout(kProgress);
+    return lines.size() == 1 ? lines[0] : "(" + std::to_string(lines.size()) + " lines) " + run.err;
+}
+
+class ConverterVideo : public ToolFolderTest {};
+
+}  // namespace
+
+TEST_F(ConverterVideo, ExportReplacesTheOutputWithACompleteFileAndRisingProgress) {
+    useInput(kSamples + "/twins-60fps.mp4", "in.mp4");
+    writeBytes(dir / "out.mp4", "an older export");
+    const ToolRun run = convert(videoJob(in, dir / "out.mp4"));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::vector<int> figures = progressOf(run);
+    ASSERT_GE(figures.size(), 3u);
+    EXPECT_EQ(figures.front(), 0);
+    EXPECT_EQ(figures.back(), 100);
+    for (size_t i = 1; i < figures.size(); ++i)
+        EXPECT_GT(figures[i], figures[i - 1]);
+    EXPECT_TRUE(run.errLinesWithout(kProgress).empty()) << run.err;
+    expectFolder({"in.mp4", "out.mp4"});
+    // The source's own rate: 60 frames a second, one frame fewer.
+    const VideoFacts source = probeVideo(in), result = probeVideo(dir / "out.mp4");
+    ASSERT_NE(result.stream("video"), nullptr);
+    EXPECT_EQ(result.stream("video")->frames, source.stream("video")->frames - 1);
+    EXPECT_NEAR(result.stream("video")->duration, source.stream("video")->duration, 2.0 / 60);
+    EXPECT_NEAR(result.stream("audio")->duration, source.stream("audio")->duration, 2.0 / 60);
+}
+
+TEST_F(ConverterVideo, SphereVideoFindsItsCircleOnTheFirstFrame) {
+    useInput(kSamples + "/sphere.mp4", "in.mp4");
+    // A radius of 10 or less asks for the circle search.
+    const ToolRun run = convert(videoJob(in, dir / "out.mp4", "5_5_240_240_480_480_236_0_0_0", "sphere-video"));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    expectFolder({"in.mp4", "out.mp4"});
+    const VideoFacts result = probeVideo(dir / "out.mp4");
+    ASSERT_NE(result.stream("video"), nullptr);
+    EXPECT_EQ(result.stream("video")->frames, probeVideo(in).stream("video")->frames - 1);
+    // The lens sees from the top pole down: the upper rows show the scene
+    // (the Standard sample's second frame, as the first is not encoded).
+    FrameReader stitched(dir / "out.mp4", 960, 480), scene(kSamples + "/standard.mp4", 960, 480);
+    cv::Mat a, b;
+    ASSERT_TRUE(stitched.next(a));
+    ASSERT_TRUE(scene.next(b) && scene.next(b));
+    cv::Mat mask(a.size(), CV_8U, cv::Scalar(0));
+    mask.rowRange(8, 200).setTo(255);
+    const double top = psnr(lowPass(a), lowPass(b), mask);
+    std::printf("sphere video: PSNR %.2f dB over the upper rows\n", top);
+    EXPECT_GE(top, 18.0);
+    EXPECT_GT(top, psnr(lowPass(a), lowPass(turnedHalfAround(b)), mask) + 4);
+}
+
+TEST_F(ConverterVideo, DamagedMediaFailsInTimeAndKeepsTheOldOutput) {
+    // The damaged-media corpus: cut short, an emptied movie header, no
+    // picture at all, no bytes.
+    for (const char* name : {"truncated.mp4", "zeroed-moov.mp4", "audio-only.mp4", "empty.mp4"}) {
+        SCOPED_TRACE(name);
+        useInput(kSamples + "/damaged/" + name, "in.mp4");
+        writeBytes(dir / "out.mp4", "an older export");
+        ToolOptions options;
+        options.timeoutMs = 60000;
+        const ToolRun run = convert(videoJob(in, dir / "out.mp4"), options);
+        EXPECT_FALSE(run.timedOut);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(failureLine(run).rfind("Converter: ", 0), 0u) << run.err;
+        EXPECT_EQ(readBytes(dir / "out.mp4"), "an older export");
+        expectFolder({"in.mp4", "out.mp4"});
+        EXPECT_EQ(std::remove((dir / "out.mp4").c_str()), 0);
+    }
+}
+
+TEST_F(ConverterVideo, KilledExportLeavesNothingBehind) {
+    useInput(kSamples + "/twins.mp4", "in.mp4");
+    for (int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signal);
+        writeBytes(dir / "out.mp4", "an older export");
+        ToolOptions options;
+        options.killWhenOutputHas = "Export_Progress 20";
+        options.killSignal = signal;
+        const ToolRun run = convert(videoJob(in, dir / "out.mp4"), options);
+        EXPECT_EQ(run.signal, signal) << run.err;
+        EXPECT_EQ(readBytes(dir / "out.mp4"), "an older export");
+        expectFolder({"in.mp4", "out.mp4"});
+    }
+}
+
+TEST_F(ConverterVideo, FullDiskFailsPartWayAndKeepsTheOldOutput) {
+    useInput(kSamples + "/twins.mp4", "in.mp4");
+    writeBytes(dir / "out.mp4", "an older export");
+    ToolOptions options;
+    options.fileSizeLimit = 400 * 1024;
+    const ToolRun run = convert(videoJob(in, dir / "out.mp4"), options);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(failureLine(run).find("File too large"), std::string::npos) << run.err;
+    const std::vector<int> figures = progressOf(run);
+    ASSERT_FALSE(figures.empty());
+    EXPECT_LT(figures.back(), 100);
+    EXPECT_EQ(readBytes(dir / "out.mp4"), "an older export");
+    expectFolder({"in.mp4", "out.mp4"});
+}
+
+TEST_F(ConverterVideo, EmptyCalibrationUsesTheTextTheVideoCarries) {
+    useInput(kSamples + "/twins-silent.mp4", "in.mp4");
+    EXPECT_EQ(convert(videoJob(in, dir / "a.mp4", "")).exitCode, 0);
+    EXPECT_EQ(convert(videoJob(in, dir / "b.mp4", samples::kTwinsCalibText)).exitCode, 0);
+    // Same text, same pictures: the encoder is deterministic for one input.
+    FrameReader a(dir / "a.mp4", 480, 240), b(dir / "b.mp4", 480, 240);
+    cv::Mat fa, fb;
+    ASSERT_TRUE(a.next(fa) && b.next(fb));
+    EXPECT_EQ(cv::norm(fa, fb, cv::NORM_INF), 0.0);
+    expectFolder({"a.mp4", "b.mp4", "in.mp4"});
+}
