@@ -60,3 +60,27 @@ bool capture_frame(capture_output* out, const StitchRenderer& renderer, int64_t 
 }
 
 }  // namespace loomfold
+
+namespace loomfold {
+
+bool capture_picture(capture_output* out, const uint8_t* rgba, int64_t pts) {
+    if (!out->active)
+        return false;
+    return receive_video(&out->data, rgba, out->view_w * 4, pts) && ffmpeg_data_failure(&out->data).empty();
+}
+
+}  // namespace loomfold
+
+namespace loomfold {
+
+AVFrame* capture_picture_to_fill(capture_output* out) {
+    if (!out->active || out->pano_w != out->view_w || out->pano_h != out->view_h)
+        return nullptr;
+    return video_frame_to_fill(&out->data);
+}
+
+bool capture_filled(capture_output* out, int64_t pts) {
+    return encode_filled_video(&out->data, pts) && ffmpeg_data_failure(&out->data).empty();
+}
+
+}  // namespace loomfold

@@ -32,5 +32,12 @@ bool capture_close(capture_output* out, std::string& reason);
 // Reads the rendered picture back and encodes it (render thread, context
 // current); pts in 1 / frame_rate. False once the output has failed.
 bool capture_frame(capture_output* out, const StitchRenderer& renderer, int64_t pts);
+// Encodes a picture stitched elsewhere: view_w × view_h RGBA, rows from the
+// top. False once the output has failed.
+bool capture_picture(capture_output* out, const uint8_t* rgba, int64_t pts);
+// The encoder's own 4:2:0 picture for a caller that stitches straight into
+// it (render and output sizes equal), then capture_filled to encode it.
+AVFrame* capture_picture_to_fill(capture_output* out);
+bool capture_filled(capture_output* out, int64_t pts);
 
 }  // namespace loomfold

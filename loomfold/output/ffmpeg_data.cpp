@@ -322,18 +322,19 @@ bool ffmpeg_data_init(ffmpeg_data* data, std::string& reason) {
     return true;
 }
 
-bool receive_video(ffmpeg_data* data, const uint8_t* rgba, int stride, int64_t pts) {
+AVFrame* video_frame_to_fill(ffmpeg_data* data) {
     if (!data->initialized || !data->video)
-        return false;
-    AVFrame* frame = data->vframe;
-    if (av_frame_make_writable(frame) < 0) {
+        return nullptr;
+    if (av_frame_make_writable(data->vframe) < 0) {
         std::lock_guard<std::mutex> lock(data->write_mutex);
         noteFailure(data, "not enough memory for a video frame");
-        return false;
+        return nullptr;
     }
-    const uint8_t* src[1] = {rgba};
-    const int srcStride[1] = {stride};
-    sws_scale(data->swscale, src, srcStride, 0, data->config.scale_height, frame->data, frame->linesize);
+    return data->vframe;
+}
+
+bool encode_filled_video(ffmpeg_data* data, int64_t pts) {
+    AVFrame* frame = data->vframe;
     // Presentation times must rise even where the source's collide after
     // rounding to the frame rate.
     if (pts <= data->last_video_pts)
@@ -355,6 +356,16 @@ bool receive_video(ffmpeg_data* data, const uint8_t* rgba, int stride, int64_t p
     }
     ++data->total_frames;
     return ok;
+}
+
+bool receive_video(ffmpeg_data* data, const uint8_t* rgba, int stride, int64_t pts) {
+    AVFrame* frame = video_frame_to_fill(data);
+    if (!frame)
+        return false;
+    const uint8_t* src[1] = {rgba};
+    const int srcStride[1] = {stride};
+    sws_scale(data->swscale, src, srcStride, 0, data->config.scale_height, frame->data, frame->linesize);
+    return encode_filled_video(data, pts);
 }
 
 bool receive_audio(ffmpeg_data* data, const uint8_t* const* planes, int frames, uint64_t start_ns) {

@@ -77,6 +77,13 @@ void ffmpeg_data_discard_output(const ffmpeg_data& data);
 // One RGBA picture of scale_width × scale_height, rows from the top at
 // stride bytes (negative strides walk upwards); pts in 1 / frame_rate.
 bool receive_video(ffmpeg_data* data, const uint8_t* rgba, int stride, int64_t pts);
+// The encoder's picture (planar 4:2:0 at the output size, full-range
+// BT.709), writable, for a caller that fills it directly; null when the
+// record has no video or no memory.
+AVFrame* video_frame_to_fill(ffmpeg_data* data);
+// Encodes the picture filled through video_frame_to_fill.
+bool encode_filled_video(ffmpeg_data* data, int64_t pts);
+
 // Float planar samples at the configured rate and channel count; start_ns
 // places the first block on the file's time line.
 bool receive_audio(ffmpeg_data* data, const uint8_t* const* planes, int frames, uint64_t start_ns);

@@ -4,6 +4,7 @@
 // render thread).
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -40,6 +41,9 @@ public:
     // False, with problem() set, when the calibration the host found on
     // the first frame cannot be used.
     bool upload(const stitch_frame& frame);
+    // The first-frame preparation alone (no GL): texture coordinates, and
+    // the Sphere calibration request. Upload does it when needed.
+    bool prepare(const stitch_frame& frame) { return firstFrameDone_ || prepareFirstFrame(frame); }
     const std::string& problem() const { return problem_; }
     // Draws into the framebuffer; false when the framebuffer cannot be made
     // complete.
@@ -57,6 +61,9 @@ public:
 
     // Exposed for tests: the coordinates prepared on the first frame.
     const std::vector<float>& texCoordsA() const { return coordsA_; }
+    const std::vector<float>& texCoordsB() const { return coordsB_; }
+    // The Twins program's v_maskdegree (0, its default, when fov2 is no number).
+    float maskDegree() const { return std::isnan(lens_.fov2) ? 0.0f : lens_.fov2 - 180; }
     float yaw0() const { return yaw0_; }
     float yaw1() const { return yaw1_; }
 

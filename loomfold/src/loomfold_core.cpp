@@ -224,6 +224,50 @@ std::string LoomfoldCore::prepareVideoCalibration() {
 }
 
 std::string LoomfoldCore::renderCurrentFrame() {
+    const loomfold::stitch_frame& frame = *current_frame_;
+    const AVRational rate = cp_.output.frame_rate;
+    const int64_t pts = std::llround(double(frame.timestamp) / 1e9 * rate.num / rate.den);
+    if (mode_ == loomfold::kModeTwins && cpuTwins_ && renderer_.prepare(frame)) {
+        if (!remap_.ready()) {
+            loomfold::TwinsRemap::Setup setup;
+            setup.width = viewW_;
+            setup.height = viewH_;
+            setup.frameWidth = frame.width;
+            setup.frameHeight = frame.height;
+            setup.coordsA = &renderer_.texCoordsA();
+            setup.coordsB = &renderer_.texCoordsB();
+            setup.yaw0 = renderer_.yaw0();
+            setup.yaw1 = renderer_.yaw1();
+            setup.maskDegree = renderer_.maskDegree();
+            remap_.prepare(setup);
+        }
+        // Frames of another size than the first go through the renderer.
+        const bool packed = frame.linesize[0] == frame.width && frame.linesize[1] == frame.width / 2 &&
+                            frame.linesize[2] == frame.width / 2;
+        if (remap_.ready() && remap_.fits(frame) && packed) {
+            // The first frame is not encoded, so it need not be stitched.
+            if (cp_.rendered_frames++ == 0)
+                return {};
+            const int threads = int(std::max(1u, std::thread::hardware_concurrency()));
+            if (AVFrame* target = loomfold::capture_picture_to_fill(&cp_.output)) {
+                // Straight into the encoder's picture: no RGB pass.
+                loomfold::TwinsRemap::Planes planes{};
+                for (int p = 0; p < 3; ++p) {
+                    planes.data[p] = target->data[p];
+                    planes.linesize[p] = target->linesize[p];
+                }
+                remap_.renderYuv420(frame, planes, threads);
+                if (!loomfold::capture_filled(&cp_.output, pts))
+                    return loomfold::ffmpeg_data_failure(&cp_.output.data);
+                return {};
+            }
+            picture_.resize(size_t(viewW_) * size_t(viewH_) * 4);
+            remap_.render(frame, picture_.data(), threads);
+            if (!loomfold::capture_picture(&cp_.output, picture_.data(), pts))
+                return loomfold::ffmpeg_data_failure(&cp_.output.data);
+            return {};
+        }
+    }
     glfwMakeContextCurrent(window_);
     if (!renderer_.upload(*current_frame_))
         return "the circle found on the video cannot be used: " + renderer_.problem();
@@ -231,9 +275,6 @@ std::string LoomfoldCore::renderCurrentFrame() {
         return "the offscreen framebuffer cannot be used";
     // The first rendered frame is not encoded.
     if (cp_.rendered_frames++ > 0) {
-        const AVRational rate = cp_.output.frame_rate;
-        const double seconds = double(current_frame_->timestamp) / 1e9;
-        const int64_t pts = std::llround(seconds * rate.num / rate.den);
         if (!loomfold::capture_frame(&cp_.output, renderer_, pts))
             return loomfold::ffmpeg_data_failure(&cp_.output.data);
     }

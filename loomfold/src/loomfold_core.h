@@ -6,10 +6,12 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "captureplay.h"
 #include "loomfold/loomfold.h"
 #include "stitch_renderer.h"
+#include "twins_remap.h"
 
 struct GLFWwindow;
 
@@ -26,6 +28,9 @@ public:
     // Frames at the media's own speed (the default), or as fast as they
     // are rendered; set before stitchVideo.
     void setPaced(bool paced) { cp_.paced = paced; }
+    // Twins video frames are stitched on the CPU (the default) or by the GL
+    // renderer; both give the same pixels to within rounding.
+    void setCpuTwins(bool cpu) { cpuTwins_ = cpu; }
 
     // Decoder side: posts one frame and returns once it has been rendered
     // (or the job was stopped). Video refresh thread.
@@ -57,6 +62,9 @@ private:
     loomfold::captureplay cp_;
     loomfold::media_info info_;
     bool videoJobRan_ = false;  // render thread: one Stitch per engine
+    bool cpuTwins_ = true;
+    loomfold::TwinsRemap remap_;         // render thread
+    std::vector<uint8_t> picture_;       // render thread: the CPU-stitched frame
 
     // Shared with the decoder side of a video job.
     std::mutex mutex_;

@@ -1,0 +1,266 @@
+#include "twins_remap.h"
+
+#include <algorithm>
+#include <cmath>
+#include <thread>
+
+#include "stitch_geometry.h"
+
+namespace loomfold {
+
+namespace {
+
+constexpr int kFrac = 8;
+constexpr int kOne = 1 << kFrac;
+
+// The seam blend of the Twins fragment program: the weight of colB (after
+// the program's lens swap) at clip position (x, y).
+float seamWeightOfB(float x, float y, float maskDegree) {
+    float degree = x * 180.0f + 180.0f;
+    float m = maskDegree;
+    const float R = 90.0f, R1 = m / 2.0f;
+    const float p = (y + 1.0f) * 90.0f;
+    if (p > 90.0f) {
+        if (p < R1 || p > 180.0f - R1) {
+            m = 90.0f;
+        } else {
+            const float q = 90.0f - p;
+            m = (std::sqrt(R * R - q * q) - std::sqrt((R - R1) * (R - R1) - q * q)) / std::sqrt(R * R - q * q) * 90.0f;
+        }
+    } else {
+        m = m / 2.0f;
+    }
+    const float s0 = 90.0f, s1 = 270.0f;
+    if (s1 + m > 360.0f && degree < 2.0f * m)
+        degree += 360.0f;
+    if (s0 - m < 0.0f && degree > 360.0f - 2.0f * m)
+        degree -= 360.0f;
+    if (s0 + m < degree && degree <= s1 - m)
+        return 1.0f;
+    if (s1 - m < degree && degree <= s1 + m)
+        return 1.0f - (degree - (s1 - m)) / (2.0f * m);
+    if (s0 - m < degree && degree <= s0 + m)
+        return (degree - (s0 - m)) / (2.0f * m);
+    return 0.0f;
+}
+
+// A vertex attribute (u, v) interpolated as the rasteriser does over the
+// strip's triangles at cell position (s, t) of column ci, row ri.
+void interpolate(const std::vector<float>& coords, int ri, int ci, float s, float t, float& u, float& v) {
+    // Strip index of column c in row r: the zig-zag runs right on even rows.
+    // (stripColumn is its own inverse.)
+    auto at = [&](int c, int lower, int comp) {
+        return coords[vistamo::lens::stripIndex(ri, vistamo::lens::stripColumn(ri, c), lower, 2) + size_t(comp)];
+    };
+    for (int comp = 0; comp < 2; ++comp) {
+        const float U0 = at(ci, 0, comp), U1 = at(ci + 1, 0, comp);
+        const float L0 = at(ci, 1, comp), L1 = at(ci + 1, 1, comp);
+        float value;
+        if (ri % 2 == 0) {
+            // Diagonal from lower-left to upper-right.
+            value = s + t <= 1.0f ? U0 + s * (U1 - U0) + t * (L0 - U0)
+                                  : L1 + (1.0f - s) * (L0 - L1) + (1.0f - t) * (U1 - L1);
+        } else {
+            // Diagonal from upper-left to lower-right.
+            value = s >= t ? U0 + s * (U1 - U0) + t * (L1 - U1) : U0 + t * (L0 - U0) + s * (L1 - L0);
+        }
+        (comp == 0 ? u : v) = value;
+    }
+}
+
+}  // namespace
+
+bool TwinsRemap::prepare(const Setup& setup) {
+    if (setup.width <= 0 || setup.height <= 0 || setup.frameWidth < 2 || setup.frameHeight < 2 || !setup.coordsA ||
+        !setup.coordsB || setup.coordsA->size() != size_t(kGridVertices) * 2 ||
+        setup.coordsB->size() != size_t(kGridVertices) * 2)
+        return false;
+    width_ = setup.width;
+    height_ = setup.height;
+    frameW_ = setup.frameWidth;
+    frameH_ = setup.frameHeight;
+    const size_t pixels = size_t(width_) * size_t(height_);
+    primary_.assign(pixels, Tap{});
+    blended_.assign(pixels, 0);
+    second_.clear();
+    rowSecond_.assign(size_t(height_) + 1, 0);
+    // The program swaps the lenses when yaw0 > yaw1: colB is then lens 0.
+    const bool swapped = setup.yaw0 > setup.yaw1;
+    for (int row = 0; row < height_; ++row) {
+        rowSecond_[size_t(row)] = uint32_t(second_.size());
+        // Output row 0 is the top: the framebuffer's last row.
+        const float yn = (float(height_ - 1 - row) + 0.5f) / float(height_) * 2.0f - 1.0f;
+        const float r = std::clamp((1.0f - yn) / 0.025f, 0.0f, float(kGridRows) - 1e-3f);
+        const int ri = int(r);
+        const float t = r - float(ri);
+        for (int x = 0; x < width_; ++x) {
+            const float xn = (float(x) + 0.5f) / float(width_) * 2.0f - 1.0f;
+            const float c = std::clamp((xn + 1.0f) / 0.0125f, 0.0f, float(kGridColumns) - 1e-3f);
+            const int ci = int(c);
+            const float s = c - float(ci);
+            const size_t i = size_t(row) * size_t(width_) + size_t(x);
+            const float b = seamWeightOfB(xn, yn, setup.maskDegree);
+            const int lens1 = int(std::lround(std::clamp(swapped ? 1.0f - b : b, 0.0f, 1.0f) * kOne));
+            // The heavier lens is the primary tap.
+            const int first = lens1 > kOne / 2 ? 1 : 0;
+            const int firstWeight = first == 1 ? lens1 : kOne - lens1;
+            for (int k = 0; k < 2; ++k) {
+                const int lens = k == 0 ? first : 1 - first;
+                if (k == 1 && firstWeight == kOne)
+                    break;
+                float u = 0, v = 0;
+                interpolate(lens == 0 ? *setup.coordsA : *setup.coordsB, ri, ci, s, t, u, v);
+                // Texture coordinates are in units of the luma stride, which
+                // is the frame width for a tightly packed frame.
+                const Tap tap = tapAt(u * float(frameW_) - 0.5f, v * float(frameH_) - 0.5f);
+                if (k == 0) {
+                    primary_[i] = tap;
+                } else {
+                    blended_[i] = 1;
+                    second_.push_back(SecondTap{tap, uint16_t(kOne - firstWeight)});
+                }
+            }
+        }
+    }
+    rowSecond_[size_t(height_)] = uint32_t(second_.size());
+    return true;
+}
+
+TwinsRemap::Tap TwinsRemap::tapAt(float x, float y) const {
+    // Clamped so that the footprint stays inside the plane: a position past
+    // the edge samples the edge texel, as clamp-to-edge does.
+    auto axis = [](float position, int size, int32_t& index, uint8_t& fraction) {
+        const int32_t fixed = int32_t(std::lround(position * kOne));
+        const int32_t top = std::max(0, (size - 1) * kOne - 1);
+        const int32_t clamped = std::clamp(fixed, 0, top);
+        index = clamped >> kFrac;
+        fraction = uint8_t(clamped & (kOne - 1));
+    };
+    Tap tap{};
+    int32_t lx, ly, cx, cy;
+    axis(x, frameW_, lx, tap.lumaFx);
+    axis(y, frameH_, ly, tap.lumaFy);
+    // Chroma texels sit at half the luma position.
+    axis((x + 0.5f) / 2.0f - 0.5f, frameW_ / 2, cx, tap.chromaFx);
+    axis((y + 0.5f) / 2.0f - 0.5f, frameH_ / 2, cy, tap.chromaFy);
+    tap.luma = ly * frameW_ + lx;
+    tap.chroma = cy * (frameW_ / 2) + cx;
+    return tap;
+}
+
+namespace {
+
+// Bilinear sample (8.8 fixed point) of the footprint at p, rows stride apart.
+inline int bilinear(const uint8_t* p, int stride, int fx, int fy) {
+    const int top = p[0] * (kOne - fx) + p[1] * fx;
+    const int bottom = p[stride] * (kOne - fx) + p[stride + 1] * fx;
+    return (top * (kOne - fy) + bottom * fy) >> kFrac;
+}
+
+inline uint8_t clampByte(int v) { return uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v)); }
+
+}  // namespace
+
+void TwinsRemap::stitchRgb(const stitch_frame& frame, size_t pixel, size_t& nextSecond, int rgb[3]) const {
+    const uint8_t* yPlane = frame.data[0];
+    const uint8_t* uPlane = frame.data[1];
+    const uint8_t* vPlane = frame.data[2];
+    const int yStride = frameW_, cStride = frameW_ / 2;
+    const Tap& tap = primary_[pixel];
+    int y = bilinear(yPlane + tap.luma, yStride, tap.lumaFx, tap.lumaFy);
+    int u = bilinear(uPlane + tap.chroma, cStride, tap.chromaFx, tap.chromaFy);
+    int v = bilinear(vPlane + tap.chroma, cStride, tap.chromaFx, tap.chromaFy);
+    if (blended_[pixel]) {
+        const SecondTap& other = second_[nextSecond++];
+        const int w = other.weight, keep = kOne - w;
+        const Tap& o = other.tap;
+        y = (y * keep + bilinear(yPlane + o.luma, yStride, o.lumaFx, o.lumaFy) * w) >> kFrac;
+        u = (u * keep + bilinear(uPlane + o.chroma, cStride, o.chromaFx, o.chromaFy) * w) >> kFrac;
+        v = (v * keep + bilinear(vPlane + o.chroma, cStride, o.chromaFx, o.chromaFy) * w) >> kFrac;
+    }
+    // The renderer's colour matrix in 2.14 fixed point on 8.8 samples:
+    // R = 1.164 (Y − 16) + 1.793 V', G = 1.164 (Y − 16) − 0.213 U' − 0.533 V',
+    // B = 1.164 (Y − 16) + 2.112 U', where the program centres chroma at
+    // 0.5, that is 127.5 of 255.
+    constexpr int kY = 19071, kRV = 29377, kGU = 3490, kGV = 8733, kBU = 34603;
+    constexpr int kRound = 1 << 21;  // half of 2^22 (2.14 × 8.8)
+    const int Y = (y - 16 * kOne) * kY;
+    const int U = u - 32640, V = v - 32640;
+    rgb[0] = clampByte((Y + kRV * V + kRound) >> 22);
+    rgb[1] = clampByte((Y - kGU * U - kGV * V + kRound) >> 22);
+    rgb[2] = clampByte((Y + kBU * U + kRound) >> 22);
+}
+
+void TwinsRemap::renderRows(const stitch_frame& frame, uint8_t* rgba, int firstRow, int endRow) const {
+    for (int row = firstRow; row < endRow; ++row) {
+        uint8_t* out = rgba + size_t(row) * size_t(width_) * 4;
+        size_t next = rowSecond_[size_t(row)];
+        const size_t base = size_t(row) * size_t(width_);
+        for (int x = 0; x < width_; ++x) {
+            int rgb[3];
+            stitchRgb(frame, base + size_t(x), next, rgb);
+            out[4 * x + 0] = uint8_t(rgb[0]);
+            out[4 * x + 1] = uint8_t(rgb[1]);
+            out[4 * x + 2] = uint8_t(rgb[2]);
+            out[4 * x + 3] = 255;
+        }
+    }
+}
+
+void TwinsRemap::renderYuvRows(const stitch_frame& frame, const Planes& out, int firstPair, int endPair) const {
+    // Full-range BT.709 from 8-bit RGB, 1.15 fixed point: Y = 0.2126 R +
+    // 0.7152 G + 0.0722 B; Cb = (B − Y) / 1.8556; Cr = (R − Y) / 1.5748.
+    constexpr int kYR = 6966, kYG = 23436, kYB = 2366;
+    constexpr int kUR = -3755, kUG = -12629, kUB = 16384;
+    constexpr int kVR = 16384, kVG = -14881, kVB = -1503;
+    constexpr int kHalf = 1 << 14;
+    for (int pair = firstPair; pair < endPair; ++pair) {
+        size_t next[2] = {rowSecond_[size_t(2 * pair)], rowSecond_[size_t(2 * pair + 1)]};
+        uint8_t* lumaRows[2] = {out.data[0] + size_t(2 * pair) * size_t(out.linesize[0]),
+                                out.data[0] + size_t(2 * pair + 1) * size_t(out.linesize[0])};
+        uint8_t* cb = out.data[1] + size_t(pair) * size_t(out.linesize[1]);
+        uint8_t* cr = out.data[2] + size_t(pair) * size_t(out.linesize[2]);
+        for (int x = 0; x < width_; x += 2) {
+            int sumR = 0, sumG = 0, sumB = 0;
+            for (int k = 0; k < 2; ++k) {
+                const size_t base = size_t(2 * pair + k) * size_t(width_) + size_t(x);
+                for (int d = 0; d < 2; ++d) {
+                    int rgb[3];
+                    stitchRgb(frame, base + size_t(d), next[k], rgb);
+                    lumaRows[k][x + d] = uint8_t((kYR * rgb[0] + kYG * rgb[1] + kYB * rgb[2] + kHalf) >> 15);
+                    sumR += rgb[0];
+                    sumG += rgb[1];
+                    sumB += rgb[2];
+                }
+            }
+            // The block's mean colour, in quarters.
+            cb[x / 2] = clampByte(((kUR * sumR + kUG * sumG + kUB * sumB + 4 * kHalf) >> 17) + 128);
+            cr[x / 2] = clampByte(((kVR * sumR + kVG * sumG + kVB * sumB + 4 * kHalf) >> 17) + 128);
+        }
+    }
+}
+
+template <typename Rows>
+void TwinsRemap::split(int rows, int threads, Rows work) const {
+    threads = std::clamp(threads, 1, 16);
+    std::vector<std::thread> helpers;
+    const int band = (rows + threads - 1) / threads;
+    for (int k = 1; k < threads; ++k) {
+        const int first = k * band, end = std::min(rows, first + band);
+        if (first < end)
+            helpers.emplace_back([&work, first, end] { work(first, end); });
+    }
+    work(0, std::min(band, rows));
+    for (std::thread& t : helpers)
+        t.join();
+}
+
+void TwinsRemap::render(const stitch_frame& frame, uint8_t* rgba, int threads) const {
+    split(height_, threads, [&](int first, int end) { renderRows(frame, rgba, first, end); });
+}
+
+void TwinsRemap::renderYuv420(const stitch_frame& frame, const Planes& out, int threads) const {
+    split(height_ / 2, threads, [&](int first, int end) { renderYuvRows(frame, out, first, end); });
+}
+
+}  // namespace loomfold

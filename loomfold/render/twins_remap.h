@@ -1,0 +1,79 @@
+// The Twins stitch on the CPU: the same picture the offscreen renderer
+// draws (the grid's interpolated lens coordinates, bilinear plane samples,
+// the seam blend and the colour matrix), computed from per-pixel maps that
+// are built once per job. An export runs it on every core instead of a
+// software GL rasteriser, and gives the renderer's pixels to within
+// rounding.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "media_frames.h"
+
+namespace loomfold {
+
+class TwinsRemap {
+public:
+    struct Setup {
+        int width = 0, height = 0;          // output (render target) size
+        int frameWidth = 0, frameHeight = 0;
+        const std::vector<float>* coordsA = nullptr;  // per strip vertex, as the renderer's
+        const std::vector<float>* coordsB = nullptr;
+        float yaw0 = 0, yaw1 = 0;
+        float maskDegree = 0;               // fov2 − 180
+    };
+
+    // Builds the maps; false when the sizes cannot be used.
+    bool prepare(const Setup& setup);
+    bool ready() const { return !primary_.empty(); }
+    // Whether frame has the size the maps were built for.
+    bool fits(const stitch_frame& frame) const { return frame.width == frameW_ && frame.height == frameH_; }
+
+    // Stitches a tightly packed frame of the prepared size into rgba
+    // (width × height × 4 bytes, rows from the top), on `threads` threads.
+    void render(const stitch_frame& frame, uint8_t* rgba, int threads) const;
+
+    // The same picture straight into full-range BT.709 YUV 4:2:0 planes, as
+    // the encoder takes it: luma per pixel from the stitched RGB, chroma
+    // averaged over each 2 × 2 block (even sizes only).
+    struct Planes {
+        uint8_t* data[3];
+        int linesize[3];
+    };
+    void renderYuv420(const stitch_frame& frame, const Planes& out, int threads) const;
+
+private:
+    // The stitched 8-bit colour of one output pixel; nextSecond walks the
+    // row's second taps.
+    void stitchRgb(const stitch_frame& frame, size_t pixel, size_t& nextSecond, int rgb[3]) const;
+    void renderRows(const stitch_frame& frame, uint8_t* rgba, int firstRow, int endRow) const;
+    void renderYuvRows(const stitch_frame& frame, const Planes& out, int firstPair, int endPair) const;
+    template <typename Rows>
+    void split(int rows, int threads, Rows work) const;
+
+    // Where one lens is sampled for one output pixel: the top-left texel of
+    // the bilinear footprint in the luma and in the chroma planes, and the
+    // 8-bit fractions towards the next texel, all clamped to the planes.
+    struct Tap {
+        int32_t luma;    // offset into the luma plane
+        int32_t chroma;  // offset into each chroma plane
+        uint8_t lumaFx, lumaFy, chromaFx, chromaFy;
+    };
+    // A pixel in a seam band also samples its other lens.
+    struct SecondTap {
+        Tap tap;
+        uint16_t weight;  // of this lens, 1 to 255 (of 256)
+    };
+
+    Tap tapAt(float x, float y) const;
+
+    int width_ = 0, height_ = 0, frameW_ = 0, frameH_ = 0;
+    std::vector<Tap> primary_;            // per output pixel: its lens, or the heavier one
+    std::vector<uint8_t> blended_;        // per output pixel: 1 when it has a second tap
+    std::vector<SecondTap> second_;       // seam pixels only, in row order
+    std::vector<uint32_t> rowSecond_;     // per row: index of its first second tap
+};
+
+}  // namespace loomfold
