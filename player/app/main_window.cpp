@@ -22,6 +22,7 @@
 #include "atomic_output.h"
 #include "bottom_bar.h"
 #include "custom_menu.h"
+#include "export_dialog.h"
 #include "feedback.h"
 #include "gl_view.h"
 #include "lensmeta/lensmeta.h"
@@ -29,6 +30,7 @@
 #include "media_rules.h"
 #include "playlist.h"
 #include "progress_slider.h"
+#include "startup.h"
 #include "title_bar.h"
 #include "type_bar.h"
 #include "ui_main_window.h"
@@ -165,6 +167,7 @@ MainWindow::MainWindow(QWidget* parent, const QString& locale, const QString& se
         showMask(&dialog);
         return dialog.exec();
     };
+    runExportDialog_ = [](exporting::ExportDialog& dialog) { return dialog.exec(); };
     askSavePath_ = [this](const QString& proposal) {
         return QFileDialog::getSaveFileName(this, tr("Please select the folder to save the result"), proposal,
                                             QStringLiteral("Images(*.jpg);"));
@@ -613,11 +616,88 @@ void MainWindow::OnFisheyeViewClicked() { switchView(render::Fisheye); }
 void MainWindow::OnLittlePlanetViewClicked() { switchView(render::LittlePlanet); }
 void MainWindow::OnOriginalViewClicked() { switchView(render::Original); }
 
-// -- Export, update and language: their issues come next.
+// -- Export.
 
-void MainWindow::OnExportBtnClicked() {}
-void MainWindow::OnExportFinished(bool) {}
-void MainWindow::OnExportTimerOut() {}
+QStringList MainWindow::buildConverterArgs(int exportType) {
+    const auto type = exporting::ExportType(exportType);
+    QString calibration;
+    if (type != exporting::StandardCopy) {
+        PanoData data;
+        std::string local = QDir::fromNativeSeparators(playedFile_).toLocal8Bit().toStdString();
+        if (GetPanoParam(data, local) && !data.photos.empty())
+            calibration = QString::fromStdString(data.photos.front().calibText);
+        const bool twins = type == exporting::TwinsVideo || type == exporting::TwinsImage;
+        if (twins && calibration.isEmpty())
+            return {};
+    }
+    int width = view()->currentImage().width();
+    if (width <= 0)
+        width = 1920;  // no picture yet: the common panorama width
+    converterArgs_ = exporting::buildConverterArgs(type, playedFile_, width, calibration);
+    return converterArgs_;
+}
+
+void MainWindow::OnExportBtnClicked() {
+    if (exportDialog_ && !exportDialog_->finished()) {
+        // An export runs: show its dialog again.
+        showMask(exportDialog_);
+        exportDialog_->show();
+        return;
+    }
+    delete exportDialog_;
+    exportDialog_ = new exporting::ExportDialog(this);
+    connect(exportDialog_, &exporting::ExportDialog::ExportFinished, this, &MainWindow::OnExportFinished,
+            Qt::QueuedConnection);
+    if (!converterProgram_.isEmpty())
+        exportDialog_->setConverterProgram(converterProgram_);
+    if (!exiftoolProgram_.isEmpty())
+        exportDialog_->setExiftoolProgram(exiftoolProgram_);
+    exportDialog_->setUserFolder(exportFolder_.isEmpty() ? userFolderPath() : exportFolder_);
+    exportDialog_->setDialogRunner(runDialog_);
+    const auto type = exporting::exportTypeFor(view()->kind(), isImage_);
+    exportDialog_->setExportType(type);
+    exportDialog_->setPaths(currentFile_, playedFile_);
+    showMask(exportDialog_);
+    const QStringList args = buildConverterArgs(type);
+    if (args.isEmpty()) {
+        OnExportFinished(false);
+        return;
+    }
+    exportDialog_->setArgs(args);
+    if (runExportDialog_(*exportDialog_) == QDialog::Accepted) {
+        exportTimer_->start();
+        exportDialog_->startConvert();
+    }
+}
+
+void MainWindow::OnExportTimerOut() {
+    if (!exportDialog_)
+        return;
+    QToolButton* button = bar_->exportButton();
+    button->setToolTip(QFileInfo(currentFile_).fileName() + QStringLiteral(" ") + tr("is exporting"));
+    button->setStyleSheet(
+        QStringLiteral("QToolButton{ border-image: url(:/images/exporting/exporting%1.png); background: #000000;}")
+            .arg(exportFrame_));
+    exportFrame_ = exportFrame_ % 14 + 1;
+}
+
+void MainWindow::OnExportFinished(bool isSuccess) {
+    exportTimer_->stop();
+    QToolButton* button = bar_->exportButton();
+    button->setStyleSheet(QStringLiteral("QToolButton{ border-image: url(:images/export.png); background: #000000;} "
+                                         "\nQToolButton::hover{ border-image:url(:images/export_hover.png)}"));
+    button->setToolTip(tr("Export"));
+    if (!isSuccess)
+        runMessage(tr("Export failed!"), kTitle, true, false, true);
+    // The file is already in place (or nothing was moved): the dialog goes.
+    if (exportDialog_ && exportDialog_->finished()) {
+        exportDialog_->deleteLater();
+        exportDialog_ = nullptr;
+    }
+}
+
+// -- Update and language: their issue comes next.
+
 void MainWindow::OnSoftwareUpdate(QNetworkReply*) {}
 void MainWindow::OnSwitchLanguage() {}
 
@@ -643,7 +723,21 @@ void MainWindow::OnCapture() {
 
 // -- Window events.
 
-void MainWindow::OnCloseBtnClicked() { close(); }
+void MainWindow::OnCloseBtnClicked() {
+    if (exportDialog_ && !exportDialog_->finished()) {
+        ui::Feedback dialog(this);
+        dialog.setFixedSize(400, 200);
+        dialog.setLeftButtonText(tr("Close"));
+        dialog.setRightButtonText(QStringLiteral("Cancel"));
+        dialog.makeModal();
+        dialog.setMessage(tr("Exporting now, closing Vistamo Player will stop the export."));
+        dialog.setTitleLine(kTitle);
+        if (runDialog_(dialog) != QDialog::Accepted)
+            return;  // the export runs on
+        exportDialog_->cancelExport();
+    }
+    close();
+}
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     playList()->SaveList();

@@ -3,8 +3,8 @@
 // video output of "Show source", the control bar, the title bar, the
 // playlist and the dialogs, and every way of opening a file ends here.
 // Everything runs on the GUI thread; the players reach it through queued
-// signals. The export hooks and the update and language slots are no-ops
-// that the window already connects (their issues come next).
+// signals. The update and language slots are no-ops that the window
+// already connects (their issue comes next).
 #pragma once
 
 #include <QElapsedTimer>
@@ -27,6 +27,10 @@ class QTimer;
 
 namespace vistamo::media {
 class VideoOutput;
+}
+
+namespace vistamo::exporting {
+class ExportDialog;
 }
 
 namespace vistamo::render {
@@ -78,6 +82,21 @@ public:
     void setDialogRunner(std::function<int(ui::Feedback&)> runner) { runDialog_ = std::move(runner); }
     // How the capture asks where to save (the default: a save-file dialog).
     void setSavePathAsker(std::function<QString(const QString& proposal)> asker) { askSavePath_ = std::move(asker); }
+    // The export's tools (empty: the dialog's defaults beside the program)
+    // and its user folder for temporaries; how the export dialog itself is
+    // run once prepared (the default execs it; tests fill it and click).
+    void setExportTools(const QString& converter, const QString& exiftool) {
+        converterProgram_ = converter;
+        exiftoolProgram_ = exiftool;
+    }
+    void setExportFolder(const QString& folder) { exportFolder_ = folder; }
+    void setExportDialogRunner(std::function<int(exporting::ExportDialog&)> runner) {
+        runExportDialog_ = std::move(runner);
+    }
+    exporting::ExportDialog* exportDialog() const { return exportDialog_; }
+    // The converter's argument list for this export (empty when the file's
+    // two-lens calibration cannot be read).
+    QStringList buildConverterArgs(int exportType);
 
     // The watchdog restarts a playback that shows no picture this often,
     // then gives up with a message.
@@ -181,6 +200,10 @@ private:
     QTimer* exportTimer_ = nullptr;
     ui::MaskFrame* mask_ = nullptr;
     QStringList converterArgs_;
+    exporting::ExportDialog* exportDialog_ = nullptr;
+    int exportFrame_ = 1;  // the export button's animation frame, 1 to 14
+    QString converterProgram_, exiftoolProgram_, exportFolder_;
+    std::function<int(exporting::ExportDialog&)> runExportDialog_;
     int watchdogRestarts_ = 0;
     std::function<int(ui::Feedback&)> runDialog_;
     std::function<QString(const QString&)> askSavePath_;

@@ -1,0 +1,451 @@
+#include "export_dialog.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+
+#include <string>
+#include <thread>
+
+#include "feedback.h"
+#include "file_placer.h"
+#include "rounded.h"
+#include "spherical_metadata.h"
+#include "still_tagger.h"
+#include "type_bar.h"
+
+namespace vistamo::exporting {
+
+namespace {
+
+const QString kTitle = QStringLiteral("Vistamo Player");
+const char* const kFieldStyle = "QLineEdit{color: #eeeeee;border:1px solid #888888;}";
+const char* const kBadFieldStyle = "QLineEdit{color: #ee0000;border:1px solid #888888;}";
+
+std::string local(const QString& path) { return QDir::fromNativeSeparators(path).toLocal8Bit().toStdString(); }
+
+}  // namespace
+
+ExportDialog::ExportDialog(QWidget* parent) : QDialog(parent), process_(new QProcess(this)), watchdog_(new QTimer(this)) {
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    buildForm();
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    converter_ = QDir(programFolder).filePath(QStringLiteral("Converter"));
+    exiftool_ = findExiftool(programFolder);
+    process_->setWorkingDirectory(QDir(programFolder).absolutePath());
+    process_->setReadChannel(QProcess::StandardError);
+    process_->setProcessChannelMode(QProcess::SeparateChannels);
+    // Standard output is not read: it goes nowhere rather than filling a pipe.
+    process_->setStandardOutputFile(QProcess::nullDevice());
+    connect(process_, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this, &ExportDialog::OnProcessEnd);
+    connect(process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        // A converter that never started sends no finished signal.
+        if (error == QProcess::FailedToStart) {
+            fail(tr("the converter cannot be started: ") + process_->errorString());
+            OnProcessEnd();
+        }
+    });
+    connect(process_, &QProcess::readyRead, this, &ExportDialog::OnUpdateProgress);
+    connect(browseButton_, &QPushButton::clicked, this, &ExportDialog::OnBrowseBtnClicked);
+    connect(cancelButton_, &QPushButton::clicked, this, &ExportDialog::OnCancelBtnClicked);
+    connect(okButton_, &QPushButton::clicked, this, &ExportDialog::OnStartBtnClicked);
+    watchdog_->setSingleShot(true);
+    connect(watchdog_, &QTimer::timeout, this, [this] {
+        fail(tr("the converter stopped reporting progress"));
+        process_->kill();
+    });
+    runDialog_ = [](ui::Feedback& dialog) { return dialog.exec(); };
+    askSavePath_ = [this](const QString& proposal, const QString& filter) {
+        return QFileDialog::getSaveFileName(this, tr("Please select the folder to save the result"), proposal, filter);
+    };
+}
+
+ExportDialog::~ExportDialog() {
+    if (!finished_)
+        cancelExport();
+}
+
+void ExportDialog::buildForm() {
+    resize(520, 414);
+    setMaximumSize(520, 600);
+    QFont font(QStringLiteral("微软雅黑"));
+    font.setPointSize(11);
+    setFont(font);
+    setStyleSheet(QStringLiteral(
+        "QDialog{background-color:#121212;} QLabel{color:#ffffff;} "
+        "QLineEdit{color:#eeeeee; background-color:#212121; border:1px solid #888888;} "
+        "QComboBox{color:#eeeeee; background-color:#212121; border:1px solid #888888;} "
+        "QPushButton{color:#ffffff; background-color:#212121; border:1px solid #888888; min-height:30px;} "
+        "QPushButton:hover{color:#181818; background-color:#ffe200;} "
+        "QProgressBar{color:#181818; background-color:#212121; border:1px solid #888888; text-align:center;} "
+        "QProgressBar::chunk{background-color:#ffe200;}"));
+    header_ = new ui::TypeBar(this);
+    header_->setGeometry(0, 0, width(), 44);
+    header_->setStyleSheet(QString::fromLatin1(ui::TypeBar::kYellowStyle));
+    header_->label()->setText(tr("Export"));
+    connect(header_->closeButton(), &QToolButton::clicked, this, &ExportDialog::OnCancelBtnClicked);
+
+    argFrame_ = new QFrame(this);
+    argFrame_->setObjectName(QStringLiteral("arg_frame_"));
+    argFrame_->setGeometry(32, 64, 455, 260);
+    auto* grid = new QGridLayout(argFrame_);
+    auto label = [this](const QString& text) {
+        auto* l = new QLabel(text, argFrame_);
+        return l;
+    };
+    auto edit = [this](const char* name, const QString& text) {
+        auto* e = new QLineEdit(text, argFrame_);
+        e->setObjectName(QString::fromLatin1(name));
+        return e;
+    };
+    widthEdit_ = edit("width_edit_", tr("Default"));
+    heightEdit_ = edit("height_edit_", tr("Default"));
+    exportPathEdit_ = edit("export_path_edit_", QString());
+    bitrateEdit_ = edit("bitrate_edit_", QStringLiteral("20"));
+    browseButton_ = new QPushButton(tr("Browse"), argFrame_);
+    browseButton_->setObjectName(QStringLiteral("export_path_btn_"));
+    formatCombo_ = new QComboBox(argFrame_);
+    formatCombo_->setObjectName(QStringLiteral("format_comb_"));
+    formatCombo_->addItem(QStringLiteral("H.264"));
+    bitrateLabel_ = label(tr("Bitrate"));
+    bitrateUnit_ = label(QStringLiteral("Mbps"));
+    bitrateRange_ = label(QStringLiteral("(5-100 Mbps)"));
+    formatLabel_ = label(tr("Format"));
+    grid->addWidget(label(tr("Resolution")), 0, 0);
+    grid->addWidget(widthEdit_, 0, 1);
+    grid->addWidget(label(QStringLiteral(" ×")), 0, 2);
+    grid->addWidget(heightEdit_, 0, 3);
+    grid->addWidget(label(tr("Exp Path")), 1, 0);
+    grid->addWidget(exportPathEdit_, 1, 1, 1, 3);
+    grid->addWidget(browseButton_, 1, 4);
+    grid->addWidget(bitrateLabel_, 2, 0);
+    grid->addWidget(bitrateEdit_, 2, 1);
+    grid->addWidget(bitrateUnit_, 2, 2);
+    grid->addWidget(bitrateRange_, 2, 3);
+    grid->addWidget(formatLabel_, 3, 0);
+    grid->addWidget(formatCombo_, 3, 1, 1, 3);
+
+    progressBar_ = new QProgressBar(this);
+    progressBar_->setObjectName(QStringLiteral("progressBar_"));
+    progressBar_->setRange(0, 100);
+    progressBar_->setValue(0);
+    progressBar_->setGeometry(32, 90, 455, 30);
+    progressBar_->hide();
+    okButton_ = new QPushButton(tr("OK"), this);
+    okButton_->setObjectName(QStringLiteral("ok_btn_"));
+    cancelButton_ = new QPushButton(tr("Cancel"), this);
+    cancelButton_->setObjectName(QStringLiteral("cancel_btn_"));
+    okButton_->setGeometry(150, 350, 100, 34);
+    cancelButton_->setGeometry(270, 350, 100, 34);
+    okButton_->setDefault(true);
+}
+
+void ExportDialog::paintEvent(QPaintEvent* event) {
+    ui::applyRoundedMask(this);
+    QDialog::paintEvent(event);
+}
+
+void ExportDialog::setExportType(ExportType type) {
+    exportType_ = type;
+    const bool video = isVideoExport(type);
+    for (QWidget* w : {static_cast<QWidget*>(bitrateEdit_), static_cast<QWidget*>(formatCombo_),
+                       static_cast<QWidget*>(bitrateLabel_), static_cast<QWidget*>(bitrateUnit_),
+                       static_cast<QWidget*>(bitrateRange_), static_cast<QWidget*>(formatLabel_)}) {
+        w->setVisible(video);
+        w->setEnabled(video);
+    }
+    if (!video) {
+        argFrame_->setFixedSize(455, 130);
+        setFixedSize(520, 300);
+        okButton_->move(150, 236);
+        cancelButton_->move(270, 236);
+    }
+    header_->resize(width(), 44);
+}
+
+void ExportDialog::setPaths(const QString& mediaPath, const QString& sourcePath) {
+    mediaPath_ = mediaPath;
+    sourcePath_ = sourcePath;
+    exportPath_ = panoPathFor(mediaPath);
+    exportPathEdit_->setText(QDir::toNativeSeparators(exportPath_));
+}
+
+void ExportDialog::setArgs(const QStringList& list) {
+    args_ = list;
+    if (args_.size() > 4) {
+        widthEdit_->setText(args_[3]);
+        heightEdit_->setText(args_[4]);
+    }
+    connect(widthEdit_, &QLineEdit::textChanged, this, &ExportDialog::OnWidthChanged, Qt::UniqueConnection);
+    connect(heightEdit_, &QLineEdit::textChanged, this, &ExportDialog::OnHeightChanged, Qt::UniqueConnection);
+}
+
+void ExportDialog::OnWidthChanged(const QString text) {
+    const int sourceWidth = args_.size() > 3 ? args_[3].toInt() : 0;
+    widthEdit_->setStyleSheet(QString::fromLatin1(widthAccepted(text, sourceWidth) ? kFieldStyle : kBadFieldStyle));
+    const QString half = QString::number(text.toDouble() / 2, 'g', 6);
+    if (!heightEdit_->hasFocus() && heightEdit_->text() != half) {
+        const QSignalBlocker quiet(heightEdit_);
+        heightEdit_->setText(half);
+    }
+}
+
+void ExportDialog::OnHeightChanged(const QString text) {
+    const QString twice = QString::number(text.toDouble() * 2, 'g', 6);
+    if (widthEdit_->text() != twice)
+        widthEdit_->setText(twice);  // re-runs the width check
+}
+
+void ExportDialog::OnBrowseBtnClicked() {
+    const QString filter =
+        isVideoExport(exportType_) ? QStringLiteral("Videos(*.mp4 *.mov);") : QStringLiteral("Images(*.jpg);");
+    const QString answer = askSavePath_(exportPathEdit_->text(), filter);
+    if (answer.isEmpty())
+        return;
+    exportPathEdit_->setText(QDir::toNativeSeparators(answer));
+    QDir::setCurrent(QFileInfo(answer).absolutePath());
+    okButton_->setEnabled(true);
+}
+
+void ExportDialog::OnStartBtnClicked() {
+    exportPath_ = QDir::fromNativeSeparators(exportPathEdit_->text().trimmed());
+    tempPath_ = tempPathFor(userFolder_.isEmpty() ? QDir::homePath() : userFolder_, exportPath_);
+    if (exportPath_.isEmpty()) {
+        hide();
+        message(tr("The save path is empty, exporting aborted!"));
+        reject();
+        return;
+    }
+    const int sourceWidth = args_.size() > 3 ? args_[3].toInt() : 0;
+    if (exportType_ == StandardCopy || widthAccepted(widthEdit_->text(), sourceWidth)) {
+        tempPath_ = QDir::toNativeSeparators(tempPath_);
+        accept();
+    }
+    // Otherwise the red field shows the problem.
+}
+
+void ExportDialog::OnCancelBtnClicked() {
+    if (finished_)
+        reject();
+    else
+        hide();  // the export runs on
+}
+
+int ExportDialog::message(const QString& text) {
+    ui::Feedback dialog(parentWidget());
+    dialog.setFixedSize(400, 200);
+    dialog.hideRightButton();
+    dialog.setLeftButtonText(tr("OK"));
+    dialog.makeModal();
+    dialog.setMessage(text);
+    dialog.setTitleLine(kTitle);
+    return runDialog_(dialog);
+}
+
+void ExportDialog::fail(const QString& reason) {
+    if (failure_.isEmpty())
+        failure_ = reason;
+}
+
+void ExportDialog::showRunningLook() {
+    setFixedSize(520, 220);
+    header_->resize(width(), 44);
+    argFrame_->hide();
+    okButton_->hide();
+    progressBar_->setValue(0);
+    progressBar_->show();
+    cancelButton_->setText(tr("Hide"));
+    cancelButton_->move(210, 150);
+    header_->label()->setText(QFileInfo(mediaPath_).fileName() + QStringLiteral(" ") + tr("is exporting"));
+    setModal(true);
+    show();
+}
+
+void ExportDialog::waitUntilFinished() {
+    QEventLoop loop;
+    waiting_ = &loop;
+    if (!finished_)
+        loop.exec(QEventLoop::AllEvents);
+    waiting_ = nullptr;
+}
+
+bool ExportDialog::place(const QString& source, const QString& target, bool move) {
+    Placement p;
+    p.source = local(source);
+    p.target = local(target);
+    p.inputs = {local(mediaPath_), local(sourcePath_)};
+    p.moveSource = move;
+    stopCopy_ = false;
+    finished_ = false;
+    bool ok = false;
+    std::string reason;
+    std::thread worker([&] {
+        ok = placeFile(p, [this](int percent) {
+            QMetaObject::invokeMethod(progressBar_, "setValue", Qt::QueuedConnection, Q_ARG(int, percent));
+        }, &stopCopy_, reason);
+        QMetaObject::invokeMethod(this, [this] {
+            finished_ = true;
+            if (waiting_)
+                waiting_->quit();
+        }, Qt::QueuedConnection);
+    });
+    waitUntilFinished();
+    worker.join();
+    QCoreApplication::sendPostedEvents(progressBar_);
+    if (!ok)
+        fail(QString::fromLocal8Bit(reason.c_str()));
+    return ok;
+}
+
+bool ExportDialog::runConverter() {
+    if (!QFileInfo(converter_).isExecutable()) {
+        fail(tr("the converter is missing: ") + converter_);
+        return false;
+    }
+    args_[2] = QDir::toNativeSeparators(tempPath_);
+    args_[3] = widthEdit_->text().trimmed();
+    args_[4] = heightEdit_->text().trimmed();
+    if (isVideoExport(exportType_))
+        args_[7] = bitrateEdit_->text().trimmed();
+    QFile::remove(tempPath_);
+    qDebug() << "Convert args: " << args_;
+    finished_ = false;
+    process_->setProgram(converter_);
+    process_->setArguments(args_);
+    process_->start(QIODevice::ReadWrite);
+    watchdog_->start(watchdogMs_);
+    waitUntilFinished();
+    watchdog_->stop();
+    if (cancelled_)
+        return false;
+    if (process_->exitStatus() != QProcess::NormalExit)
+        fail(tr("the converter stopped unexpectedly"));
+    else if (process_->exitCode() != 0)
+        fail(tr("the converter failed"));
+    if (!failure_.isEmpty())
+        return false;
+    const QFileInfo written(tempPath_);
+    if (!written.isFile() || written.size() <= 0) {
+        fail(tr("the converter wrote nothing"));
+        return false;
+    }
+    return true;
+}
+
+bool ExportDialog::finishOutput() {
+    if (exportType_ == TwinsImage || exportType_ == SphereImage) {
+        QString reason;
+        if (!tagImage(exiftool_, tempPath_, sourcePath_, reason))
+            qWarning() << "the still is exported without panorama tags:" << reason;
+        return true;
+    }
+    if (isVideoExport(exportType_)) {
+        // Spherical metadata beside the converter's output, which it then
+        // replaces.
+        const QString injected = tempPath_ + QStringLiteral("metadata.MP4");
+        const auto result = mp4::injectSpherical(tempPath_, injected);
+        if (result.status != mp4::InjectStatus::Ok) {
+            QFile::remove(injected);
+            fail(tr("the panorama metadata cannot be written: ") + result.detail);
+            return false;
+        }
+        if (std::rename(local(injected).c_str(), local(tempPath_).c_str()) != 0) {
+            QFile::remove(injected);
+            fail(tr("the panorama metadata cannot be written"));
+            return false;
+        }
+    }
+    return true;
+}
+
+void ExportDialog::startConvert() {
+    failure_.clear();
+    cancelled_ = false;
+    if (mediaPath_.isEmpty()) {
+        fail(tr("no file is open"));
+        emit ExportFinished(false);
+        return;
+    }
+    showRunningLook();
+    bool ok;
+    if (exportType_ == StandardCopy) {
+        // The file is already a panorama: a copy, off the GUI thread.
+        ok = place(mediaPath_, exportPath_, false);
+    } else {
+        ok = runConverter() && finishOutput() && place(tempPath_, exportPath_, true);
+        if (!ok)
+            QFile::remove(tempPath_);
+    }
+    finished_ = true;
+    if (cancelled_)
+        return;
+    if (!ok) {
+        hide();
+        qWarning() << "export failed:" << failure_;
+        emit ExportFinished(false);
+        return;
+    }
+    OnConvertFinished();
+}
+
+void ExportDialog::OnUpdateProgress() {
+    while (process_->canReadLine()) {
+        const QString line = QString::fromLocal8Bit(process_->readLine());
+        const int percent = progressOf(line);
+        if (percent >= 0) {
+            progressBar_->setValue(percent);
+            watchdog_->start(watchdogMs_);
+        }
+    }
+}
+
+void ExportDialog::OnProcessEnd() {
+    OnUpdateProgress();
+    finished_ = true;
+    if (waiting_)
+        waiting_->quit();
+}
+
+void ExportDialog::OnConvertFinished() {
+    if (cancelled_)
+        return;
+    if (isVisible())
+        hide();
+    message(QFileInfo(mediaPath_).fileName() + QStringLiteral(" ") + tr("has been exported successfully! Please check") +
+            QStringLiteral(" ") + QFileInfo(exportPath_).fileName());
+    emit ExportFinished(true);
+}
+
+void ExportDialog::cancelExport() {
+    cancelled_ = true;
+    stopCopy_ = true;
+    if (process_->state() != QProcess::NotRunning) {
+        // SIGTERM lets the converter remove its own temporary; a converter
+        // that does not go is killed.
+        process_->terminate();
+        if (!process_->waitForFinished(3000)) {
+            process_->kill();
+            process_->waitForFinished(3000);
+        }
+    }
+    if (!tempPath_.isEmpty())
+        QFile::remove(tempPath_);
+    finished_ = true;
+    if (waiting_)
+        waiting_->quit();
+}
+
+}  // namespace vistamo::exporting

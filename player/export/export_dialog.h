@@ -1,0 +1,132 @@
+// ExportDialog: the export's sizes, target path and bit rate, and the run
+// of the export itself: the converter as a child process (progress from
+// its "Export_Progress " lines), then the still's tags or the video's
+// spherical metadata, then the move to the target. Everything runs on the
+// GUI thread except copies, which run on a worker thread; the dialog waits
+// for the converter and the copy by spinning the event loop, and every wait
+// ends (the process's end, its failure to start, a watchdog, or cancel).
+#pragma once
+
+#include <QDialog>
+#include <QProcess>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+
+#include "export_plan.h"
+
+class QComboBox;
+class QEventLoop;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+namespace vistamo::ui {
+class Feedback;
+class TypeBar;
+}
+
+namespace vistamo::exporting {
+
+class ExportDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit ExportDialog(QWidget* parent);
+    ~ExportDialog() override;
+
+    void setExportType(ExportType type);
+    void setPaths(const QString& mediaPath, const QString& sourcePath);
+    void setArgs(const QStringList& list);
+    // Runs the accepted export to its end (spinning the event loop).
+    void startConvert();
+    // Stops a running export: the converter is killed and its output removed.
+    void cancelExport();
+
+    ExportType exportType() const { return exportType_; }
+    QString exportPath() const { return exportPath_; }
+    QString tempPath() const { return tempPath_; }
+    bool finished() const { return finished_; }
+    const QStringList& args() const { return args_; }
+    // Why the last export failed ("" after success).
+    const QString& failure() const { return failure_; }
+
+    // Seams: the tools (default: "Converter" and exiftool beside the
+    // program, exiftool else on PATH), the user folder for temporaries, how
+    // message dialogs are run, and how the target is asked for.
+    void setConverterProgram(const QString& path) { converter_ = path; }
+    void setExiftoolProgram(const QString& path) { exiftool_ = path; }
+    void setUserFolder(const QString& path) { userFolder_ = path; }
+    void setDialogRunner(std::function<int(ui::Feedback&)> runner) { runDialog_ = std::move(runner); }
+    void setSavePathAsker(std::function<QString(const QString& proposal, const QString& filter)> asker) {
+        askSavePath_ = std::move(asker);
+    }
+    // The longest silence from a running converter before it is stopped.
+    void setWatchdogMs(int ms) { watchdogMs_ = ms; }
+
+    // The form, for the window and for tests.
+    QLineEdit* widthEdit() const { return widthEdit_; }
+    QLineEdit* heightEdit() const { return heightEdit_; }
+    QLineEdit* exportPathEdit() const { return exportPathEdit_; }
+    QLineEdit* bitrateEdit() const { return bitrateEdit_; }
+    QPushButton* okButton() const { return okButton_; }
+    QPushButton* cancelButton() const { return cancelButton_; }
+    QProgressBar* progressBar() const { return progressBar_; }
+
+signals:
+    void ExportFinished(bool isSuccess);
+
+private slots:
+    void OnConvertFinished();
+    void OnBrowseBtnClicked();
+    void OnCancelBtnClicked();
+    void OnStartBtnClicked();
+    void OnProcessEnd();
+    void OnUpdateProgress();
+    void OnWidthChanged(const QString text);
+    void OnHeightChanged(const QString text);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void buildForm();
+    void showRunningLook();
+    void fail(const QString& reason);
+    // The converter's run; false with failure_ set.
+    bool runConverter();
+    // Tags, metadata; false with failure_ set.
+    bool finishOutput();
+    // Moves (or copies) source to the target on a worker thread.
+    bool place(const QString& source, const QString& target, bool move);
+    void waitUntilFinished();
+    int message(const QString& text);
+
+    QStringList args_;
+    ExportType exportType_ = StandardCopy;
+    QString mediaPath_, sourcePath_, exportPath_, tempPath_;
+    bool finished_ = true;
+    bool cancelled_ = false;
+    QString failure_;
+    QProcess* process_;
+    QEventLoop* waiting_ = nullptr;  // the running wait, if any
+    QTimer* watchdog_;
+    int watchdogMs_ = 10 * 60 * 1000;
+    std::atomic<bool> stopCopy_{false};  // read by the copy's worker thread
+    QString converter_, exiftool_, userFolder_;
+    std::function<int(ui::Feedback&)> runDialog_;
+    std::function<QString(const QString&, const QString&)> askSavePath_;
+
+    ui::TypeBar* header_ = nullptr;
+    QFrame* argFrame_ = nullptr;
+    QLineEdit *widthEdit_ = nullptr, *heightEdit_ = nullptr, *exportPathEdit_ = nullptr, *bitrateEdit_ = nullptr;
+    QLabel *bitrateLabel_ = nullptr, *bitrateUnit_ = nullptr, *bitrateRange_ = nullptr, *formatLabel_ = nullptr;
+    QComboBox* formatCombo_ = nullptr;
+    QPushButton *browseButton_ = nullptr, *okButton_ = nullptr, *cancelButton_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
+};
+
+}  // namespace vistamo::exporting
