@@ -90,7 +90,7 @@ void ExportDialog::buildForm() {
         "QComboBox{color:#eeeeee; background-color:#212121; border:1px solid #888888;} "
         "QPushButton{color:#ffffff; background-color:#212121; border:1px solid #888888; min-height:30px;} "
         "QPushButton:hover{color:#181818; background-color:#ffe200;} "
-        "QProgressBar{color:#181818; background-color:#212121; border:1px solid #888888; text-align:center;} "
+        "QProgressBar{color:#808080; background-color:#212121; border:1px solid #888888; text-align:center;} "
         "QProgressBar::chunk{background-color:#ffe200;}"));
     header_ = new ui::TypeBar(this);
     header_->setGeometry(0, 0, width(), 44);
