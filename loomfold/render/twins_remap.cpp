@@ -68,6 +68,14 @@ void interpolate(const std::vector<float>& coords, int ri, int ci, float s, floa
     }
 }
 
+// The lens coordinate (u, v) at clip position (xn, yn).
+void lensCoordinate(const std::vector<float>& coords, float xn, float yn, float& u, float& v) {
+    const float r = std::clamp((1.0f - yn) / 0.025f, 0.0f, float(kGridRows) - 1e-3f);
+    const float c = std::clamp((xn + 1.0f) / 0.0125f, 0.0f, float(kGridColumns) - 1e-3f);
+    const int ri = int(r), ci = int(c);
+    interpolate(coords, ri, ci, c - float(ci), r - float(ri), u, v);
+}
+
 }  // namespace
 
 bool TwinsRemap::prepare(const Setup& setup) {
@@ -86,6 +94,7 @@ bool TwinsRemap::prepare(const Setup& setup) {
     rowSecond_.assign(size_t(height_) + 1, 0);
     // The program swaps the lenses when yaw0 > yaw1: colB is then lens 0.
     const bool swapped = setup.yaw0 > setup.yaw1;
+    std::vector<uint16_t> weight1(pixels);  // lens 1's weight per pixel, for the blocks
     for (int row = 0; row < height_; ++row) {
         rowSecond_[size_t(row)] = uint32_t(second_.size());
         // Output row 0 is the top: the framebuffer's last row.
@@ -101,6 +110,7 @@ bool TwinsRemap::prepare(const Setup& setup) {
             const size_t i = size_t(row) * size_t(width_) + size_t(x);
             const float b = seamWeightOfB(xn, yn, setup.maskDegree);
             const int lens1 = int(std::lround(std::clamp(swapped ? 1.0f - b : b, 0.0f, 1.0f) * kOne));
+            weight1[i] = uint16_t(lens1);
             // The heavier lens is the primary tap.
             const int first = lens1 > kOne / 2 ? 1 : 0;
             const int firstWeight = first == 1 ? lens1 : kOne - lens1;
@@ -123,6 +133,29 @@ bool TwinsRemap::prepare(const Setup& setup) {
         }
     }
     rowSecond_[size_t(height_)] = uint32_t(second_.size());
+
+    // Each 2 × 2 block samples each lens's chroma once, at its centre (the
+    // chroma planes have a quarter of the samples), with the block's mean
+    // weight.
+    blocks_.assign(size_t(width_ / 2) * size_t(height_ / 2), Block{});
+    for (int by = 0; by < height_ / 2; ++by) {
+        for (int bx = 0; bx < width_ / 2; ++bx) {
+            Block& block = blocks_[size_t(by) * size_t(width_ / 2) + size_t(bx)];
+            int sum = 0;
+            for (int k = 0; k < 4; ++k)
+                sum += weight1[size_t(2 * by + k / 2) * size_t(width_) + size_t(2 * bx + k % 2)];
+            block.weight1 = uint16_t((sum + 2) / 4);
+            const float xn = float(2 * bx + 1) / float(width_) * 2.0f - 1.0f;
+            const float yn = float(height_ - 1 - 2 * by) / float(height_) * 2.0f - 1.0f;
+            for (int lens = 0; lens < 2; ++lens) {
+                if ((lens == 0 && block.weight1 == kOne) || (lens == 1 && block.weight1 == 0))
+                    continue;
+                float u = 0, v = 0;
+                lensCoordinate(lens == 0 ? *setup.coordsA : *setup.coordsB, xn, yn, u, v);
+                block.chroma[lens] = tapAt(u * float(frameW_) - 0.5f, v * float(frameH_) - 0.5f);
+            }
+        }
+    }
     return true;
 }
 
@@ -159,6 +192,13 @@ inline int bilinear(const uint8_t* p, int stride, int fx, int fy) {
 
 inline uint8_t clampByte(int v) { return uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v)); }
 
+// The renderer's colour matrix in 2.14 fixed point on 8.8 samples:
+// R = 1.164 (Y − 16) + 1.793 V', G = 1.164 (Y − 16) − 0.213 U' − 0.533 V',
+// B = 1.164 (Y − 16) + 2.112 U', where the program centres chroma at 0.5,
+// that is 127.5 of 255.
+constexpr int kY = 19071, kRV = 29377, kGU = 3490, kGV = 8733, kBU = 34603;
+constexpr int kRound = 1 << 21;  // half of 2^22 (2.14 × 8.8)
+
 }  // namespace
 
 void TwinsRemap::stitchRgb(const stitch_frame& frame, size_t pixel, size_t& nextSecond, int rgb[3]) const {
@@ -178,12 +218,6 @@ void TwinsRemap::stitchRgb(const stitch_frame& frame, size_t pixel, size_t& next
         u = (u * keep + bilinear(uPlane + o.chroma, cStride, o.chromaFx, o.chromaFy) * w) >> kFrac;
         v = (v * keep + bilinear(vPlane + o.chroma, cStride, o.chromaFx, o.chromaFy) * w) >> kFrac;
     }
-    // The renderer's colour matrix in 2.14 fixed point on 8.8 samples:
-    // R = 1.164 (Y − 16) + 1.793 V', G = 1.164 (Y − 16) − 0.213 U' − 0.533 V',
-    // B = 1.164 (Y − 16) + 2.112 U', where the program centres chroma at
-    // 0.5, that is 127.5 of 255.
-    constexpr int kY = 19071, kRV = 29377, kGU = 3490, kGV = 8733, kBU = 34603;
-    constexpr int kRound = 1 << 21;  // half of 2^22 (2.14 × 8.8)
     const int Y = (y - 16 * kOne) * kY;
     const int U = u - 32640, V = v - 32640;
     rgb[0] = clampByte((Y + kRV * V + kRound) >> 22);
@@ -214,26 +248,83 @@ void TwinsRemap::renderYuvRows(const stitch_frame& frame, const Planes& out, int
     constexpr int kUR = -3755, kUG = -12629, kUB = 16384;
     constexpr int kVR = 16384, kVG = -14881, kVB = -1503;
     constexpr int kHalf = 1 << 14;
+    // Everything the loop reads, in locals: its byte stores could alias
+    // members and would make the compiler load them again per pixel.
+    const int width = width_, halfWidth = width_ / 2, lumaStride = frameW_, chromaStride = frameW_ / 2;
+    const Tap* const primary = primary_.data();
+    const Block* const blocks = blocks_.data();
+    const uint8_t* const blended = blended_.data();
+    const SecondTap* const second = second_.data();
+    const uint8_t* const yPlane = frame.data[0];
+    const uint8_t* const uPlane = frame.data[1];
+    const uint8_t* const vPlane = frame.data[2];
     for (int pair = firstPair; pair < endPair; ++pair) {
         size_t next[2] = {rowSecond_[size_t(2 * pair)], rowSecond_[size_t(2 * pair + 1)]};
         uint8_t* lumaRows[2] = {out.data[0] + size_t(2 * pair) * size_t(out.linesize[0]),
                                 out.data[0] + size_t(2 * pair + 1) * size_t(out.linesize[0])};
         uint8_t* cb = out.data[1] + size_t(pair) * size_t(out.linesize[1]);
         uint8_t* cr = out.data[2] + size_t(pair) * size_t(out.linesize[2]);
-        for (int x = 0; x < width_; x += 2) {
-            int sumR = 0, sumG = 0, sumB = 0;
-            for (int k = 0; k < 2; ++k) {
-                const size_t base = size_t(2 * pair + k) * size_t(width_) + size_t(x);
-                for (int d = 0; d < 2; ++d) {
-                    int rgb[3];
-                    stitchRgb(frame, base + size_t(d), next[k], rgb);
-                    lumaRows[k][x + d] = uint8_t((kYR * rgb[0] + kYG * rgb[1] + kYB * rgb[2] + kHalf) >> 15);
-                    sumR += rgb[0];
-                    sumG += rgb[1];
-                    sumB += rgb[2];
+        const size_t blockRow = size_t(pair) * size_t(halfWidth);
+        for (int x = 0; x < width; x += 2) {
+            const Block& block = blocks[blockRow + size_t(x / 2)];
+            int u, v;
+            {
+                const Tap& c0 = block.chroma[0];
+                const Tap& c1 = block.chroma[1];
+                const int w1 = block.weight1;
+                if (w1 == 0) {
+                    u = bilinear(uPlane + c0.chroma, chromaStride, c0.chromaFx, c0.chromaFy);
+                    v = bilinear(vPlane + c0.chroma, chromaStride, c0.chromaFx, c0.chromaFy);
+                } else if (w1 == kOne) {
+                    u = bilinear(uPlane + c1.chroma, chromaStride, c1.chromaFx, c1.chromaFy);
+                    v = bilinear(vPlane + c1.chroma, chromaStride, c1.chromaFx, c1.chromaFy);
+                } else {
+                    u = (bilinear(uPlane + c0.chroma, chromaStride, c0.chromaFx, c0.chromaFy) * (kOne - w1) +
+                         bilinear(uPlane + c1.chroma, chromaStride, c1.chromaFx, c1.chromaFy) * w1) >> kFrac;
+                    v = (bilinear(vPlane + c0.chroma, chromaStride, c0.chromaFx, c0.chromaFy) * (kOne - w1) +
+                         bilinear(vPlane + c1.chroma, chromaStride, c1.chromaFx, c1.chromaFy) * w1) >> kFrac;
                 }
             }
-            // The block's mean colour, in quarters.
+            const int U = u - 32640, V = v - 32640;
+            // Chroma offsets of R, G and B (2^22 scale) shared by the block.
+            const int r = kRV * V, g = -kGU * U - kGV * V, b = kBU * U;
+            int Y[4];
+            bool inRange = true;
+            const int low = -kRound - std::min({r, g, b}), high = (255 << 22) + kRound - std::max({r, g, b});
+            for (int k = 0; k < 4; ++k) {
+                const size_t i = size_t(2 * pair + k / 2) * size_t(width) + size_t(x + k % 2);
+                const Tap& tap = primary[i];
+                int y = bilinear(yPlane + tap.luma, lumaStride, tap.lumaFx, tap.lumaFy);
+                if (blended[i]) {
+                    const SecondTap& other = second[next[k / 2]++];
+                    const Tap& o = other.tap;
+                    y = (y * (kOne - other.weight) +
+                         bilinear(yPlane + o.luma, lumaStride, o.lumaFx, o.lumaFy) * other.weight) >> kFrac;
+                }
+                Y[k] = (y - 16 * kOne) * kY;
+                inRange = inRange && Y[k] >= low && Y[k] < high;
+            }
+            if (inRange) {
+                // No channel clips: luma is linear in Y, and chroma does not
+                // depend on it (the BT.709 rows of Cb and Cr sum to 0).
+                const int yOffset = int((int64_t(kYR) * r + int64_t(kYG) * g + int64_t(kYB) * b) >> 15);
+                for (int k = 0; k < 4; ++k)
+                    lumaRows[k / 2][x + k % 2] = clampByte((Y[k] + yOffset + kRound) >> 22);
+                const int64_t cbSum = int64_t(kUR) * r + int64_t(kUG) * g + int64_t(kUB) * b;
+                const int64_t crSum = int64_t(kVR) * r + int64_t(kVG) * g + int64_t(kVB) * b;
+                cb[x / 2] = clampByte(int((cbSum + (int64_t(1) << 36)) >> 37) + 128);
+                cr[x / 2] = clampByte(int((crSum + (int64_t(1) << 36)) >> 37) + 128);
+                continue;
+            }
+            int sumR = 0, sumG = 0, sumB = 0;
+            for (int k = 0; k < 4; ++k) {
+                const int R = clampByte((Y[k] + r + kRound) >> 22), G = clampByte((Y[k] + g + kRound) >> 22),
+                          B = clampByte((Y[k] + b + kRound) >> 22);
+                lumaRows[k / 2][x + k % 2] = uint8_t((kYR * R + kYG * G + kYB * B + kHalf) >> 15);
+                sumR += R;
+                sumG += G;
+                sumB += B;
+            }
             cb[x / 2] = clampByte(((kUR * sumR + kUG * sumG + kUB * sumB + 4 * kHalf) >> 17) + 128);
             cr[x / 2] = clampByte(((kVR * sumR + kVG * sumG + kVB * sumB + 4 * kHalf) >> 17) + 128);
         }

@@ -36,8 +36,9 @@ public:
     void render(const stitch_frame& frame, uint8_t* rgba, int threads) const;
 
     // The same picture straight into full-range BT.709 YUV 4:2:0 planes, as
-    // the encoder takes it: luma per pixel from the stitched RGB, chroma
-    // averaged over each 2 × 2 block (even sizes only).
+    // the encoder takes it: luma per pixel from the stitched RGB, chroma over
+    // each 2 × 2 block (even sizes only), whose source chroma is sampled
+    // once per lens at the block's centre.
     struct Planes {
         uint8_t* data[3];
         int linesize[3];
@@ -74,6 +75,13 @@ private:
     std::vector<uint8_t> blended_;        // per output pixel: 1 when it has a second tap
     std::vector<SecondTap> second_;       // seam pixels only, in row order
     std::vector<uint32_t> rowSecond_;     // per row: index of its first second tap
+    // Per 2 × 2 block of the output: each lens's chroma tap at the block's
+    // centre and lens 1's mean weight there (0 to 256).
+    struct Block {
+        Tap chroma[2];
+        uint16_t weight1;
+    };
+    std::vector<Block> blocks_;
 };
 
 }  // namespace loomfold
