@@ -41,7 +41,8 @@ int main(int argc, char** argv) {
     // 10–11. The language.
     const QString locale = app::readLocale(files.settingsPath, QLocale::system().name());
     app::applyLanguage(locale, translator, QCoreApplication::applicationDirPath());
-    // 12. The desktop entry check comes with RegistVistamoOpen.
+    // 12. The "Open with" entry.
+    app::runRegistrationCheck(QCoreApplication::applicationDirPath());
     // 13–15. The window.
     const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
     app::MainWindow window(nullptr, locale, files.settingsPath, app::initialWindowSize(available),

@@ -4,9 +4,12 @@
 #include <QDir>
 #include <QFile>
 #include <QLocale>
+#include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTranslator>
+
+#include "desktop_entry.h"
 
 namespace vistamo::app {
 
@@ -61,5 +64,20 @@ Language applyLanguage(const QString& locale, QTranslator& translator, const QSt
 }
 
 QSize initialWindowSize(const QRect& available) { return {available.width() * 3 / 4, available.height() * 3 / 4}; }
+
+}  // namespace vistamo::app
+
+namespace vistamo::app {
+
+bool registrationNeeded(const QString& programFolder) {
+    return !registopen::entryRuns(registopen::entryPath(),
+                                  QDir(programFolder).filePath(QStringLiteral("VistamoPlayer")));
+}
+
+bool runRegistrationCheck(const QString& programFolder) {
+    if (!registrationNeeded(programFolder))
+        return false;
+    return QProcess::startDetached(QDir(programFolder).filePath(QStringLiteral("RegistVistamoOpen")), QStringList());
+}
 
 }  // namespace vistamo::app

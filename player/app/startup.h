@@ -37,6 +37,12 @@ enum class Language { Chinese, English, Source };
 // "en_US" sets the default locale only; anything else changes nothing.
 Language applyLanguage(const QString& locale, QTranslator& translator, const QString& programFolder);
 
+// The "Open with" check: when no desktop entry runs the VistamoPlayer in
+// programFolder, RegistVistamoOpen from that folder is started detached
+// (not waited for). True when the tool was started.
+bool registrationNeeded(const QString& programFolder);
+bool runRegistrationCheck(const QString& programFolder);
+
 // Three quarters of each side of the screen's available area.
 QSize initialWindowSize(const QRect& available);
 
