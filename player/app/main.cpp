@@ -58,5 +58,8 @@ int main(int argc, char** argv) {
     // 17. Full screen and straight back: a frameless window is laid out anew.
     window.setWindowState(Qt::WindowFullScreen);
     window.setWindowState(Qt::WindowNoState);
+    // Once after start-up: the update check (nothing is sent when this build
+    // has no update address).
+    window.checkForUpdate();
     return application.exec();
 }

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -11,8 +12,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QSettings>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -112,6 +118,10 @@ MainWindow::MainWindow(QWidget* parent, const QString& locale, const QString& se
     connect(bar_->exportButton(), &QToolButton::clicked, this, &MainWindow::OnExportBtnClicked);
     connect(exportTimer_, &QTimer::timeout, this, &MainWindow::OnExportTimerOut);
     connect(bar_, &BottomBar::Capture, this, &MainWindow::OnCapture);
+    // The language switch; its label is the other language's name.
+    QAction* languageAction = new QAction(QCoreApplication::translate("title_bar", "中文"), titleBar_);
+    titleBar_->menu()->addAction(languageAction);
+    connect(languageAction, &QAction::triggered, this, &MainWindow::OnSwitchLanguage);
     // "Media type…": the dialog becomes reachable for the current file.
     QAction* typeAction = new QAction(tr("Media type…"), this);
     titleBar_->menu()->addAction(typeAction);
@@ -168,6 +178,11 @@ MainWindow::MainWindow(QWidget* parent, const QString& locale, const QString& se
         return dialog.exec();
     };
     runExportDialog_ = [](exporting::ExportDialog& dialog) { return dialog.exec(); };
+    openUrl_ = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+#ifdef VISTAMO_UPDATE_HOST
+    if (QStringLiteral(VISTAMO_UPDATE_HOST) != QString())
+        updateUrl_ = QStringLiteral("http://" VISTAMO_UPDATE_HOST "/install/KestraSoftVersion.txt");
+#endif
     askSavePath_ = [this](const QString& proposal) {
         return QFileDialog::getSaveFileName(this, tr("Please select the folder to save the result"), proposal,
                                             QStringLiteral("Images(*.jpg);"));
@@ -696,10 +711,105 @@ void MainWindow::OnExportFinished(bool isSuccess) {
     }
 }
 
-// -- Update and language: their issue comes next.
+// -- Update and language.
 
-void MainWindow::OnSoftwareUpdate(QNetworkReply*) {}
-void MainWindow::OnSwitchLanguage() {}
+void MainWindow::setUpdateUrl(const QUrl& url) { updateUrl_ = url.toString(); }
+
+void MainWindow::checkForUpdate() {
+    if (updateUrl_.isEmpty())
+        return;  // no update address in this build: nothing is sent
+    if (!network_) {
+        network_ = new QNetworkAccessManager(this);
+        connect(network_, &QNetworkAccessManager::finished, this, &MainWindow::OnSoftwareUpdate);
+    }
+    QNetworkRequest request(QUrl(updateUrl_, QUrl::TolerantMode));
+    request.setTransferTimeout(15000);
+    QNetworkReply* reply = network_->get(request);
+    // A version file is a few lines: a longer answer is no version file.
+    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
+        if (received > kVersionFileLimit)
+            reply->abort();
+    });
+}
+
+void MainWindow::OnSoftwareUpdate(QNetworkReply* reply) {
+    reply->deleteLater();
+    if (reply->error() != QNetworkReply::NoError)
+        return;
+    const QByteArray body = reply->read(kVersionFileLimit + 1);
+    if (body.isEmpty() || body.size() > kVersionFileLimit)
+        return;
+    const QString text = QString::fromUtf8(body);
+    if (!text.contains(QStringLiteral("Orvex")))
+        return;
+    const QStringList pieces = text.split(QStringLiteral("Orvex="), Qt::KeepEmptyParts, Qt::CaseSensitive);
+    if (pieces.size() != 2)
+        return;
+    const QString rest = pieces[1];
+    qDebug() << "lastest version:" << rest;
+    bool numeric = false;
+    const double version = rest.left(6).toDouble(&numeric);
+    if (!numeric)
+        return;
+    const int number = int(version * 10000);
+    const int equals = rest.indexOf(QLatin1Char('='));
+    if (equals < 0)
+        return;
+    // The address runs to the end of its ".exe", and never past its line.
+    QString address = rest.mid(equals + 1).trimmed();
+    const int end = address.indexOf(QRegularExpression(QStringLiteral("\\s")));
+    if (end >= 0)
+        address = address.left(end);
+    const int exe = address.indexOf(QStringLiteral(".exe"));
+    if (exe >= 0)
+        address = address.left(exe + 4);
+    // Only a web address is ever opened: no other scheme, no local file.
+    const QUrl url(address, QUrl::TolerantMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || url.host().isEmpty() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+        return;
+    if (number <= kVersionNumber)
+        return;
+    ui::Feedback dialog(this);
+    dialog.setFixedSize(400, 250);
+    dialog.setLeftButtonText(QStringLiteral("OK"));
+    dialog.setRightButtonText(QStringLiteral("Cancel"));
+    dialog.makeModal();
+    dialog.setMessage(tr("A software update is available. Proceed to download the update?"));
+    dialog.setTitleLine(QStringLiteral("Orvex"));
+    if (runDialog_(dialog) == 1)
+        openUrl_(url);
+}
+
+void MainWindow::OnSwitchLanguage() {
+    ui::Feedback dialog(this);
+    dialog.setFixedSize(400, 200);
+    dialog.setLeftButtonText(tr("OK"));
+    dialog.setRightButtonText(tr("Cancel"));
+    dialog.makeModal();
+    dialog.setMessage(tr("Please restart Vistamo Player before the language change can take effect."));
+    dialog.setTitleLine(kTitle);
+    if (runDialog_(dialog) != QDialog::Accepted)
+        return;
+    const QString next = locale_ == QLatin1String("zh_CN") ? QStringLiteral("en_US") : QStringLiteral("zh_CN");
+    QSettings::Status status;
+    {
+        QSettings settings(settingsPath_, QSettings::IniFormat);
+        settings.setValue(QStringLiteral("/locale"), next);
+        settings.sync();
+        status = settings.status();
+    }
+    if (status != QSettings::NoError || !QFileInfo(settingsPath_).isWritable()) {
+        // The switch would not survive the restart: say so and stay.
+        runMessage(tr("The language setting cannot be saved in %1. Please check that you have the required access "
+                      "rights.")
+                       .arg(QDir::toNativeSeparators(settingsPath_)),
+                   kTitle, true, false, true);
+        return;
+    }
+    locale_ = next;
+    close();
+}
 
 // -- Capture.
 

@@ -3,14 +3,14 @@
 // video output of "Show source", the control bar, the title bar, the
 // playlist and the dialogs, and every way of opening a file ends here.
 // Everything runs on the GUI thread; the players reach it through queued
-// signals. The update and language slots are no-ops that the window
-// already connects (their issue comes next).
+// signals.
 #pragma once
 
 #include <QElapsedTimer>
 #include <QList>
 #include <QSize>
 #include <QStringList>
+#include <QUrl>
 
 #include <functional>
 
@@ -21,6 +21,7 @@
 namespace Ui {
 class MainWindow;
 }
+class QNetworkAccessManager;
 class QNetworkReply;
 class QPushButton;
 class QTimer;
@@ -94,6 +95,18 @@ public:
         runExportDialog_ = std::move(runner);
     }
     exporting::ExportDialog* exportDialog() const { return exportDialog_; }
+
+    // The update check: asks the version file at the update address (the
+    // build's, empty by default: then nothing is sent) and offers a newer
+    // version's download in the browser.
+    void checkForUpdate();
+    void setUpdateUrl(const QUrl& url);
+    // How an address is opened (the default: the desktop's browser).
+    void setUrlOpener(std::function<void(const QUrl&)> opener) { openUrl_ = std::move(opener); }
+    // This build's version number: a file's number must exceed it.
+    static constexpr int kVersionNumber = 10140;
+    // The most of a version file that is read.
+    static constexpr qint64 kVersionFileLimit = 64 * 1024;
     // The converter's argument list for this export (empty when the file's
     // two-lens calibration cannot be read).
     QStringList buildConverterArgs(int exportType);
@@ -204,6 +217,9 @@ private:
     int exportFrame_ = 1;  // the export button's animation frame, 1 to 14
     QString converterProgram_, exiftoolProgram_, exportFolder_;
     std::function<int(exporting::ExportDialog&)> runExportDialog_;
+    QNetworkAccessManager* network_ = nullptr;
+    QString updateUrl_;
+    std::function<void(const QUrl&)> openUrl_;
     int watchdogRestarts_ = 0;
     std::function<int(ui::Feedback&)> runDialog_;
     std::function<QString(const QString&)> askSavePath_;
