@@ -1,19 +1,24 @@
 // ui-gallery: shows each dialog and the playlist panel under a display and
 // writes a PNG of each into a folder, so that they can be looked at.
 //
-//   ui-gallery OUT_DIR
+//   ui-gallery OUT_DIR [TRANSLATION.qm]
+//
+// With a translation file the pictures show its language.
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QSlider>
 #include <QTableWidget>
 #include <QTimer>
+#include <QTranslator>
 
 #include <cstdio>
 
 #include "about.h"
 #include "bottom_bar.h"
 #include "custom_menu.h"
+#include "export_dialog.h"
+#include "export_plan.h"
 #include "feedback.h"
 #include "playlist.h"
 #include "resources.h"
@@ -39,9 +44,17 @@ bool save(QWidget& widget, const QDir& out, const char* name) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: ui-gallery OUT_DIR\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: ui-gallery OUT_DIR [TRANSLATION.qm]\n");
         return 2;
+    }
+    QTranslator translator;
+    if (argc == 3) {
+        if (!translator.load(QString::fromLocal8Bit(argv[2]))) {
+            std::fprintf(stderr, "ui-gallery: cannot load %s\n", argv[2]);
+            return 1;
+        }
+        QCoreApplication::installTranslator(&translator);
     }
     ui::initResources();
     const QDir out(QString::fromLocal8Bit(argv[1]));
@@ -100,5 +113,17 @@ int main(int argc, char** argv) {
     controls.lengthLabel()->setText(QStringLiteral("01:02:05"));
     controls.positionLabel()->setText(QStringLiteral("00:12:40"));
     ok &= save(controls, out, "bottom-bar.png");
+    exporting::ExportDialog exportVideo(nullptr);
+    exportVideo.setExportType(exporting::TwinsVideo);
+    exportVideo.setPaths(QStringLiteral("/home/user/Videos/beach walk.mp4"), QStringLiteral("/home/user/Videos/beach walk.mp4"));
+    exportVideo.setArgs(exporting::buildConverterArgs(exporting::TwinsVideo, QStringLiteral("/home/user/Videos/beach walk.mp4"),
+                                                      3840, QStringLiteral("6_1")));
+    ok &= save(exportVideo, out, "export-video.png");
+    exporting::ExportDialog exportStill(nullptr);
+    exportStill.setExportType(exporting::TwinsImage);
+    exportStill.setPaths(QStringLiteral("/home/user/Pictures/summit.jpg"), QStringLiteral("/home/user/Pictures/summit.jpg"));
+    exportStill.setArgs(exporting::buildConverterArgs(exporting::TwinsImage, QStringLiteral("/home/user/Pictures/summit.jpg"),
+                                                      5760, QStringLiteral("6_1")));
+    ok &= save(exportStill, out, "export-still.png");
     return ok ? 0 : 1;
 }

@@ -61,6 +61,17 @@ private slots:
         QCOMPARE(QLocale().name(), QStringLiteral("zh_CN"));
         QVERIFY(translator.isEmpty());
         QCoreApplication::removeTranslator(&translator);
+        // The built translation: a known text in Chinese, and English for
+        // any other locale.
+        QTranslator built;
+        QCOMPARE(applyLanguage(QStringLiteral("zh_CN"), built, QStringLiteral(VISTAMO_QM_DIR)), Language::Chinese);
+        QVERIFY(!built.isEmpty());
+        QCOMPARE(QCoreApplication::translate("vistamo::app::MainWindow", "Export failed!"), QStringLiteral("导出失败！"));
+        QCOMPARE(QCoreApplication::translate("title_bar", "中文"), QStringLiteral("English"));
+        QCoreApplication::removeTranslator(&built);
+        QTranslator unused;
+        QCOMPARE(applyLanguage(QStringLiteral("fr_FR"), unused, QStringLiteral(VISTAMO_QM_DIR)), Language::Source);
+        QCOMPARE(QCoreApplication::translate("vistamo::app::MainWindow", "Export failed!"), QStringLiteral("Export failed!"));
         QLocale::setDefault(QLocale::c());
         QCOMPARE(initialWindowSize(QRect(0, 0, 1921, 1081)), QSize(1440, 810));
     }

@@ -1,0 +1,277 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN">
+<context>
+    <name>bottom_bar</name>
+    <message>
+        <source>View Mode</source>
+        <translation>视图模式</translation>
+    </message>
+    <message>
+        <source>Capture</source>
+        <translation>截图</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>导出</translation>
+    </message>
+    <message>
+        <source>Full Screen</source>
+        <translation>全屏</translation>
+    </message>
+</context>
+<context>
+    <name>feedback</name>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+</context>
+<context>
+    <name>title_bar</name>
+    <message>
+        <source>中文</source>
+        <translation>English</translation>
+    </message>
+</context>
+<context>
+    <name>type_bar</name>
+    <message>
+        <source>Please choose file type</source>
+        <translation>请选择文件类型</translation>
+    </message>
+</context>
+<context>
+    <name>vistamo::app::BottomBar</name>
+    <message>
+        <source>Equirectangular</source>
+        <translation>全景展开</translation>
+    </message>
+    <message>
+        <source>Fisheye</source>
+        <translation>鱼眼</translation>
+    </message>
+    <message>
+        <source>Little planet</source>
+        <translation>小行星</translation>
+    </message>
+    <message>
+        <source>Show source</source>
+        <translation>原始画面</translation>
+    </message>
+</context>
+<context>
+    <name>vistamo::app::MainWindow</name>
+    <message>
+        <source>Media type…</source>
+        <translation>媒体类型…</translation>
+    </message>
+    <message>
+        <source>Please drop your file</source>
+        <translation>请拖入文件</translation>
+    </message>
+    <message>
+        <source>Please select the folder to save the result</source>
+        <translation>请选择保存结果的位置</translation>
+    </message>
+    <message>
+        <source>File format not supported!</source>
+        <translation>不支持的文件格式！</translation>
+    </message>
+    <message>
+        <source>No picture could be shown from this file.</source>
+        <translation>无法显示此文件的画面。</translation>
+    </message>
+    <message>
+        <source>Browse</source>
+        <translation>浏览</translation>
+    </message>
+    <message>
+        <source>The opengl version supported by your graphics card is too low, Vistamo Player cannot work normally. Please update your graphics card driver.</source>
+        <translation>您的显卡支持的 OpenGL 版本过低，Vistamo Player 无法正常工作。请更新显卡驱动。</translation>
+    </message>
+    <message>
+        <source>is exporting</source>
+        <translation>正在导出</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>导出</translation>
+    </message>
+    <message>
+        <source>Export failed!</source>
+        <translation>导出失败！</translation>
+    </message>
+    <message>
+        <source>A software update is available. Proceed to download the update?</source>
+        <translation>有新版本可用。是否下载更新？</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Please restart Vistamo Player before the language change can take effect.</source>
+        <translation>请重新启动 Vistamo Player 以使语言更改生效。</translation>
+    </message>
+    <message>
+        <source>The language setting cannot be saved in %1. Please check that you have the required access rights.</source>
+        <translation>无法将语言设置保存到 %1。请检查您是否具有所需的访问权限。</translation>
+    </message>
+    <message>
+        <source>Save failed!</source>
+        <translation>保存失败！</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Exporting now, closing Vistamo Player will stop the export.</source>
+        <translation>正在导出，关闭 Vistamo Player 将停止导出。</translation>
+    </message>
+</context>
+<context>
+    <name>vistamo::exporting::ExportDialog</name>
+    <message>
+        <source>the converter cannot be started: </source>
+        <translation>无法启动转换程序：</translation>
+    </message>
+    <message>
+        <source>the converter stopped reporting progress</source>
+        <translation>转换程序停止报告进度</translation>
+    </message>
+    <message>
+        <source>Please select the folder to save the result</source>
+        <translation>请选择保存结果的位置</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>导出</translation>
+    </message>
+    <message>
+        <source>Default</source>
+        <translation>默认</translation>
+    </message>
+    <message>
+        <source>Browse</source>
+        <translation>浏览</translation>
+    </message>
+    <message>
+        <source>Bitrate</source>
+        <translation>码率</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>格式</translation>
+    </message>
+    <message>
+        <source>Resolution</source>
+        <translation>分辨率</translation>
+    </message>
+    <message>
+        <source>Exp Path</source>
+        <translation>导出路径</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>The save path is empty, exporting aborted!</source>
+        <translation>保存路径为空，已取消导出！</translation>
+    </message>
+    <message>
+        <source>Hide</source>
+        <translation>隐藏</translation>
+    </message>
+    <message>
+        <source>is exporting</source>
+        <translation>正在导出</translation>
+    </message>
+    <message>
+        <source>the converter is missing: </source>
+        <translation>找不到转换程序：</translation>
+    </message>
+    <message>
+        <source>the converter stopped unexpectedly</source>
+        <translation>转换程序意外停止</translation>
+    </message>
+    <message>
+        <source>the converter failed</source>
+        <translation>转换失败</translation>
+    </message>
+    <message>
+        <source>the converter wrote nothing</source>
+        <translation>转换程序没有生成文件</translation>
+    </message>
+    <message>
+        <source>the panorama metadata cannot be written: </source>
+        <translation>无法写入全景元数据：</translation>
+    </message>
+    <message>
+        <source>the panorama metadata cannot be written</source>
+        <translation>无法写入全景元数据</translation>
+    </message>
+    <message>
+        <source>no file is open</source>
+        <translation>没有打开的文件</translation>
+    </message>
+    <message>
+        <source>has been exported successfully! Please check</source>
+        <translation>已成功导出！请查看</translation>
+    </message>
+</context>
+<context>
+    <name>vistamo::playlist::PlayList</name>
+    <message>
+        <source>Failed to create play list file. Please check that you have the required access rights.</source>
+        <translation>无法创建播放列表文件。请检查您是否具有所需的访问权限。</translation>
+    </message>
+    <message>
+        <source>Failed to open play list file. Please check that you have the required access rights.</source>
+        <translation>无法打开播放列表文件。请检查您是否具有所需的访问权限。</translation>
+    </message>
+    <message>
+        <source>This file does not exist any more, it will be removed from the play list.</source>
+        <translation>此文件已不存在，将从播放列表中移除。</translation>
+    </message>
+</context>
+<context>
+    <name>vistamo::ui::About</name>
+    <message>
+        <source>Vistamo is free software. It comes with no warranty; it reads and writes your files only where you tell it to.</source>
+        <translation>Vistamo 是自由软件，不提供任何担保；它只在您指定的位置读写您的文件。</translation>
+    </message>
+</context>
+<context>
+    <name>vistamo::ui::TitleBar</name>
+    <message>
+        <source>Help</source>
+        <translation>帮助</translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation>关于</translation>
+    </message>
+</context>
+<context>
+    <name>vistamo::ui::TypeBar</name>
+    <message>
+        <source>Please choose file type</source>
+        <translation>请选择文件类型</translation>
+    </message>
+</context>
+</TS>
