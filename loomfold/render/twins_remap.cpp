@@ -95,42 +95,56 @@ bool TwinsRemap::prepare(const Setup& setup) {
     // The program swaps the lenses when yaw0 > yaw1: colB is then lens 0.
     const bool swapped = setup.yaw0 > setup.yaw1;
     std::vector<uint16_t> weight1(pixels);  // lens 1's weight per pixel, for the blocks
-    for (int row = 0; row < height_; ++row) {
-        rowSecond_[size_t(row)] = uint32_t(second_.size());
-        // Output row 0 is the top: the framebuffer's last row.
-        const float yn = (float(height_ - 1 - row) + 0.5f) / float(height_) * 2.0f - 1.0f;
-        const float r = std::clamp((1.0f - yn) / 0.025f, 0.0f, float(kGridRows) - 1e-3f);
-        const int ri = int(r);
-        const float t = r - float(ri);
-        for (int x = 0; x < width_; ++x) {
-            const float xn = (float(x) + 0.5f) / float(width_) * 2.0f - 1.0f;
-            const float c = std::clamp((xn + 1.0f) / 0.0125f, 0.0f, float(kGridColumns) - 1e-3f);
-            const int ci = int(c);
-            const float s = c - float(ci);
-            const size_t i = size_t(row) * size_t(width_) + size_t(x);
-            const float b = seamWeightOfB(xn, yn, setup.maskDegree);
-            const int lens1 = int(std::lround(std::clamp(swapped ? 1.0f - b : b, 0.0f, 1.0f) * kOne));
-            weight1[i] = uint16_t(lens1);
-            // The heavier lens is the primary tap.
-            const int first = lens1 > kOne / 2 ? 1 : 0;
-            const int firstWeight = first == 1 ? lens1 : kOne - lens1;
-            for (int k = 0; k < 2; ++k) {
-                const int lens = k == 0 ? first : 1 - first;
-                if (k == 1 && firstWeight == kOne)
-                    break;
-                float u = 0, v = 0;
-                interpolate(lens == 0 ? *setup.coordsA : *setup.coordsB, ri, ci, s, t, u, v);
-                // Texture coordinates are in units of the luma stride, which
-                // is the frame width for a tightly packed frame.
-                const Tap tap = tapAt(u * float(frameW_) - 0.5f, v * float(frameH_) - 0.5f);
-                if (k == 0) {
-                    primary_[i] = tap;
-                } else {
-                    blended_[i] = 1;
-                    second_.push_back(SecondTap{tap, uint16_t(kOne - firstWeight)});
+    // Bands of rows on every core; each band keeps its own second taps,
+    // joined in row order afterwards.
+    const int threads = int(std::max(1u, std::thread::hardware_concurrency()));
+    const int bandRows = (height_ + threads - 1) / threads;
+    std::vector<std::vector<SecondTap>> bandSecond(static_cast<size_t>(threads));
+    split(height_, threads, [&](int firstRow, int endRow) {
+        std::vector<SecondTap>& seconds = bandSecond[size_t(firstRow / bandRows)];
+        for (int row = firstRow; row < endRow; ++row) {
+            rowSecond_[size_t(row)] = uint32_t(seconds.size());  // within the band, for now
+            // Output row 0 is the top: the framebuffer's last row.
+            const float yn = (float(height_ - 1 - row) + 0.5f) / float(height_) * 2.0f - 1.0f;
+            const float r = std::clamp((1.0f - yn) / 0.025f, 0.0f, float(kGridRows) - 1e-3f);
+            const int ri = int(r);
+            const float t = r - float(ri);
+            for (int x = 0; x < width_; ++x) {
+                const float xn = (float(x) + 0.5f) / float(width_) * 2.0f - 1.0f;
+                const float c = std::clamp((xn + 1.0f) / 0.0125f, 0.0f, float(kGridColumns) - 1e-3f);
+                const int ci = int(c);
+                const float s = c - float(ci);
+                const size_t i = size_t(row) * size_t(width_) + size_t(x);
+                const float b = seamWeightOfB(xn, yn, setup.maskDegree);
+                const int lens1 = int(std::lround(std::clamp(swapped ? 1.0f - b : b, 0.0f, 1.0f) * kOne));
+                weight1[i] = uint16_t(lens1);
+                // The heavier lens is the primary tap.
+                const int first = lens1 > kOne / 2 ? 1 : 0;
+                const int firstWeight = first == 1 ? lens1 : kOne - lens1;
+                for (int k = 0; k < 2; ++k) {
+                    const int lens = k == 0 ? first : 1 - first;
+                    if (k == 1 && firstWeight == kOne)
+                        break;
+                    float u = 0, v = 0;
+                    interpolate(lens == 0 ? *setup.coordsA : *setup.coordsB, ri, ci, s, t, u, v);
+                    // Texture coordinates are in units of the luma stride,
+                    // which is the frame width for a tightly packed frame.
+                    const Tap tap = tapAt(u * float(frameW_) - 0.5f, v * float(frameH_) - 0.5f);
+                    if (k == 0) {
+                        primary_[i] = tap;
+                    } else {
+                        blended_[i] = 1;
+                        seconds.push_back(SecondTap{tap, uint16_t(kOne - firstWeight)});
+                    }
                 }
             }
         }
+    });
+    for (int band = 0; band < threads; ++band) {
+        const uint32_t base = uint32_t(second_.size());
+        for (int row = band * bandRows; row < std::min(height_, (band + 1) * bandRows); ++row)
+            rowSecond_[size_t(row)] += base;
+        second_.insert(second_.end(), bandSecond[size_t(band)].begin(), bandSecond[size_t(band)].end());
     }
     rowSecond_[size_t(height_)] = uint32_t(second_.size());
 
@@ -138,7 +152,8 @@ bool TwinsRemap::prepare(const Setup& setup) {
     // chroma planes have a quarter of the samples), with the block's mean
     // weight.
     blocks_.assign(size_t(width_ / 2) * size_t(height_ / 2), Block{});
-    for (int by = 0; by < height_ / 2; ++by) {
+    split(height_ / 2, threads, [&](int firstBlockRow, int endBlockRow) {
+    for (int by = firstBlockRow; by < endBlockRow; ++by) {
         for (int bx = 0; bx < width_ / 2; ++bx) {
             Block& block = blocks_[size_t(by) * size_t(width_ / 2) + size_t(bx)];
             int sum = 0;
@@ -156,6 +171,7 @@ bool TwinsRemap::prepare(const Setup& setup) {
             }
         }
     }
+    });
     return true;
 }
 
