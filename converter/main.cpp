@@ -155,6 +155,9 @@ int main(int argc, char** argv) {
     }
     if (rc != 0) {
         target.discard();
+        // "open file fail" says that, not why: the engine's own words do.
+        if (error == "open file fail" && *job.LastProblem() && std::string(job.LastProblem()) != error)
+            error += std::string(": ") + job.LastProblem();
         // The user knows the file by OUTPUT's name, not the temporary's.
         failWith(error.empty() ? "the job failed" : replaced(error, temporary, output));
     }

@@ -108,7 +108,7 @@ media_info captureplay_open(captureplay* cp, std::string& reason) {
 
     const media_info info = mediasource_open(&cp->source);
     if (info.width < 1) {
-        reason = "cannot read " + cp->source_path + ": no video stream that can be decoded";
+        reason = "cannot read " + cp->source_path + ": " + cp->source.problem;
         return failed;
     }
     cp->output.source_width = info.width;

@@ -132,6 +132,7 @@ void onAudioFrame(mediasource* source, ff_frame* frame) {
 
 media_info mediasource_open(mediasource* source) {
     media_info info;
+    source->problem.clear();
     source->demuxer.reset();
     {
         std::lock_guard<std::mutex> lock(source->mutex);
@@ -144,6 +145,7 @@ media_info mediasource_open(mediasource* source) {
     source->demuxer->set_audio_hook([source](ff_frame* f) { onAudioFrame(source, f); });
     if (!source->demuxer->open(source->path, "")) {
         av_log(nullptr, AV_LOG_ERROR, "ff_demuxer_open fail %s", source->path.c_str());
+        source->problem = "it is not a media file that can be read (cut short, damaged or empty)";
         source->demuxer.reset();
         return info;
     }
@@ -151,6 +153,7 @@ media_info mediasource_open(mediasource* source) {
     if (!video) {
         // Nothing to stitch: a file without a video stream, or one whose
         // video cannot be decoded.
+        source->problem = "it has no video stream that can be decoded";
         source->demuxer.reset();
         return info;
     }

@@ -47,6 +47,7 @@ struct mediasource {
     std::vector<uint8_t> buffer;
 
     std::string format_text;  // storage behind media_info::format_text
+    std::string problem;      // why the last open failed
     std::mutex mutex;
     bool closing = false;     // guarded by mutex: late frames are ignored
 };

@@ -76,6 +76,8 @@ int Loomfold::InitGLES2() {
 
 void Loomfold::SetDelegate(VideoStitchDelegate* d) { delegate = d; }
 
+const char* Loomfold::LastProblem() const { return engine ? engine->lastProblem().c_str() : ""; }
+
 int Loomfold::SetPaced(bool paced) {
     if (!engine)
         return -1;

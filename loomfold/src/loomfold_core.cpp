@@ -133,6 +133,8 @@ LoomfoldCore::~LoomfoldCore() {
 
 void LoomfoldCore::fail(const std::string& reason) {
     LF_LOG(kLogError, "%s", reason.c_str());
+    if (lastProblem_.empty() || reason != "open file fail")
+        lastProblem_ = reason;
     if (delegate_ && delegate_->videoStitchError)
         delegate_->videoStitchError(-1, reason);
 }
@@ -306,7 +308,7 @@ int LoomfoldCore::stitchVideo() {
     info_ = loomfold::captureplay_open(&cp_, reason);
     LF_LOG(kLogDebug, "LoomfoldCore::Stitch() :   captureplay_open(&cp_)");
     if (info_.width < 1) {
-        LF_LOG(kLogError, "%s", reason.c_str());
+        lastProblem_ = reason;
         fail("open file fail");
         return -1;
     }

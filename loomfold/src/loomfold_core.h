@@ -31,6 +31,8 @@ public:
     // Twins video frames are stitched on the CPU (the default) or by the GL
     // renderer; both give the same pixels to within rounding.
     void setCpuTwins(bool cpu) { cpuTwins_ = cpu; }
+    // Why the last job failed, in more words than videoStitchError's.
+    const std::string& lastProblem() const { return lastProblem_; }
 
     // Decoder side: posts one frame and returns once it has been rendered
     // (or the job was stopped). Video refresh thread.
@@ -62,6 +64,7 @@ private:
     loomfold::captureplay cp_;
     loomfold::media_info info_;
     bool videoJobRan_ = false;  // render thread: one Stitch per engine
+    std::string lastProblem_;   // host's thread
     bool cpuTwins_ = true;
     loomfold::TwinsRemap remap_;         // render thread
     std::vector<uint8_t> picture_;       // render thread: the CPU-stitched frame

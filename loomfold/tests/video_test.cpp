@@ -160,6 +160,8 @@ TEST(EngineVideo, JobsThatCannotOpenReportOnceAndLeaveNothing) {
         EXPECT_TRUE(job.states.empty()) << c.input;
         EXPECT_EQ(job.finished, 0) << c.input;
         EXPECT_FALSE(exists(c.output)) << c.input;
+        // The person gets the reason too.
+        EXPECT_GT(std::strlen(job.facade.LastProblem()), std::strlen("open file fail")) << c.input;
     }
 }
 

@@ -59,6 +59,10 @@ public:
     // they are rendered, for files. No frame is dropped either way. Call
     // after InitGLES2 and before Stitch; −1 without an engine.
     int SetPaced(bool paced);
+    // Why the last job failed, in words for a person (videoStitchError's
+    // message for a job that cannot open is always "open file fail"); ""
+    // when none failed or there is no engine. Valid until the next call.
+    const char* LastProblem() const;
     // Stitches the picture at input_path into output_path; 0 on success, −1
     // (nothing written, videoStitchError called) on failure.
     int StitchImage();
