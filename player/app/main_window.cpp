@@ -16,7 +16,6 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
 #include <QTimer>
@@ -37,6 +36,7 @@
 #include "playlist.h"
 #include "progress_slider.h"
 #include "startup.h"
+#include "version_file.h"
 #include "title_bar.h"
 #include "type_bar.h"
 #include "ui_main_window.h"
@@ -736,39 +736,11 @@ void MainWindow::OnSoftwareUpdate(QNetworkReply* reply) {
     reply->deleteLater();
     if (reply->error() != QNetworkReply::NoError)
         return;
-    const QByteArray body = reply->read(kVersionFileLimit + 1);
-    if (body.isEmpty() || body.size() > kVersionFileLimit)
+    UpdateOffer offer;
+    if (!parseVersionFile(reply->read(kVersionFileLimit + 1), offer))
         return;
-    const QString text = QString::fromUtf8(body);
-    if (!text.contains(QStringLiteral("Orvex")))
-        return;
-    const QStringList pieces = text.split(QStringLiteral("Orvex="), Qt::KeepEmptyParts, Qt::CaseSensitive);
-    if (pieces.size() != 2)
-        return;
-    const QString rest = pieces[1];
-    qDebug() << "lastest version:" << rest;
-    bool numeric = false;
-    const double version = rest.left(6).toDouble(&numeric);
-    if (!numeric)
-        return;
-    const int number = int(version * 10000);
-    const int equals = rest.indexOf(QLatin1Char('='));
-    if (equals < 0)
-        return;
-    // The address runs to the end of its ".exe", and never past its line.
-    QString address = rest.mid(equals + 1).trimmed();
-    const int end = address.indexOf(QRegularExpression(QStringLiteral("\\s")));
-    if (end >= 0)
-        address = address.left(end);
-    const int exe = address.indexOf(QStringLiteral(".exe"));
-    if (exe >= 0)
-        address = address.left(exe + 4);
-    // Only a web address is ever opened: no other scheme, no local file.
-    const QUrl url(address, QUrl::TolerantMode);
-    const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || url.host().isEmpty() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
-        return;
-    if (number <= kVersionNumber)
+    qDebug() << "lastest version:" << offer.number << offer.address;
+    if (offer.number <= kVersionNumber)
         return;
     ui::Feedback dialog(this);
     dialog.setFixedSize(400, 250);
@@ -778,7 +750,7 @@ void MainWindow::OnSoftwareUpdate(QNetworkReply* reply) {
     dialog.setMessage(tr("A software update is available. Proceed to download the update?"));
     dialog.setTitleLine(QStringLiteral("Orvex"));
     if (runDialog_(dialog) == 1)
-        openUrl_(url);
+        openUrl_(offer.address);
 }
 
 void MainWindow::OnSwitchLanguage() {

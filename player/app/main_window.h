@@ -105,8 +105,7 @@ public:
     void setUrlOpener(std::function<void(const QUrl&)> opener) { openUrl_ = std::move(opener); }
     // This build's version number: a file's number must exceed it.
     static constexpr int kVersionNumber = 10140;
-    // The most of a version file that is read.
-    static constexpr qint64 kVersionFileLimit = 64 * 1024;
+
     // The converter's argument list for this export (empty when the file's
     // two-lens calibration cannot be read).
     QStringList buildConverterArgs(int exportType);
