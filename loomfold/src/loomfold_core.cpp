@@ -343,8 +343,14 @@ int LoomfoldCore::stitchVideo() {
         lastActivity = std::chrono::steady_clock::now();
     }
     if (!failure.empty()) {
-        // Posts return at once from now on; the input stops and the output
-        // is discarded.
+        // The output learns of the failure first, so a close that the
+        // capture thread may start meanwhile discards it too; then posts
+        // return at once, the input stops and the output is discarded.
+        {
+            std::lock_guard<std::mutex> writing(cp_.output.data.write_mutex);
+            if (cp_.output.data.failure.empty())
+                cp_.output.data.failure = failure;
+        }
         abort_ = true;
         frameDone_.notify_all();
         lock.unlock();
