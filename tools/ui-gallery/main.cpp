@@ -90,12 +90,14 @@ int main(int argc, char** argv) {
     ok &= save(host, out, "title-bar.png");
 
     ui::CustomMenu menu;
-    QAction* pano = menu.addAction(QStringLiteral("Equirectangular"));
+    // The bar's own texts, so that a translation shows here too.
+    auto barText = [](const char* text) { return QCoreApplication::translate("vistamo::app::BottomBar", text); };
+    QAction* pano = menu.addAction(barText("Equirectangular"));
     pano->setCheckable(true);
     pano->setChecked(true);
-    menu.addAction(QStringLiteral("Fisheye"));
-    menu.addAction(QStringLiteral("Little planet"));
-    menu.addAction(QStringLiteral("Show source"));
+    menu.addAction(barText("Fisheye"));
+    menu.addAction(barText("Little planet"));
+    menu.addAction(barText("Show source"));
     menu.setFixedSize(140, 180);
     ok &= save(menu, out, "menu.png");
 
