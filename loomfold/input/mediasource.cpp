@@ -51,39 +51,27 @@ bool toPlanar420(mediasource* source, const AVFrame* frame, stitch_frame& out) {
         }
         return true;
     }
-    // Rows padded past the picture would show as picture to the lens
-    // search and the one-lens mapping: such frames are packed tight.
-    if (planar420) {
-        const int size = av_image_get_buffer_size(AV_PIX_FMT_YUV420P, frame->width, frame->height, 1);
-        if (size <= 0)
-            return false;
-        source->buffer.resize(size_t(size));
-        uint8_t* planes[4];
-        int strides[4];
-        av_image_fill_arrays(planes, strides, source->buffer.data(), AV_PIX_FMT_YUV420P, frame->width,
-                             frame->height, 1);
-        av_image_copy(planes, strides, const_cast<const uint8_t**>(frame->data), frame->linesize,
-                      AV_PIX_FMT_YUV420P, frame->width, frame->height);
-        for (int p = 0; p < 3; ++p) {
-            out.data[p] = planes[p];
-            out.linesize[p] = strides[p];
-        }
-        return true;
-    }
-    source->scaler = sws_getCachedContext(source->scaler, frame->width, frame->height, format, frame->width,
-                                          frame->height, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr,
-                                          nullptr);
-    if (!source->scaler)
-        return false;
+    // Otherwise the picture goes into the source's tightly packed buffer:
+    // rows padded past the picture would show as picture to the lens search
+    // and the one-lens mapping.
     const int size = av_image_get_buffer_size(AV_PIX_FMT_YUV420P, frame->width, frame->height, 1);
     if (size <= 0)
         return false;
     source->buffer.resize(size_t(size));
     uint8_t* planes[4];
     int strides[4];
-    av_image_fill_arrays(planes, strides, source->buffer.data(), AV_PIX_FMT_YUV420P, frame->width,
-                         frame->height, 1);
-    sws_scale(source->scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
+    av_image_fill_arrays(planes, strides, source->buffer.data(), AV_PIX_FMT_YUV420P, frame->width, frame->height, 1);
+    if (planar420) {
+        av_image_copy(planes, strides, const_cast<const uint8_t**>(frame->data), frame->linesize,
+                      AV_PIX_FMT_YUV420P, frame->width, frame->height);
+    } else {
+        source->scaler = sws_getCachedContext(source->scaler, frame->width, frame->height, format, frame->width,
+                                              frame->height, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr,
+                                              nullptr);
+        if (!source->scaler)
+            return false;
+        sws_scale(source->scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
+    }
     for (int p = 0; p < 3; ++p) {
         out.data[p] = planes[p];
         out.linesize[p] = strides[p];

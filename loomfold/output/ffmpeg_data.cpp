@@ -69,20 +69,29 @@ bool writePackets(ffmpeg_data* data, AVCodecContext* ctx, AVStream* stream, int*
     return ok;
 }
 
+// A new stream with an encoder context for the codec id; null after
+// logging when there is no such encoder or no memory.
+const AVCodec* newStream(ffmpeg_data* data, AVCodecID id, AVStream*& stream, AVCodecContext*& ctx) {
+    const AVCodec* codec = avcodec_find_encoder(id);
+    if (!codec) {
+        av_log(nullptr, AV_LOG_WARNING, "Couldn't find encoder '%s'", avcodec_get_name(id));
+        return nullptr;
+    }
+    stream = avformat_new_stream(data->output, nullptr);
+    ctx = avcodec_alloc_context3(codec);
+    if (!stream || !ctx) {
+        av_log(nullptr, AV_LOG_WARNING, "Couldn't create stream for encoder '%s'", codec->name);
+        return nullptr;
+    }
+    stream->id = int(data->output->nb_streams) - 1;
+    return codec;
+}
+
 bool openVideo(ffmpeg_data* data) {
     const ffmpeg_cfg& c = data->config;
-    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_H264);
-    if (!codec) {
-        av_log(nullptr, AV_LOG_WARNING, "Couldn't find encoder '%s'", avcodec_get_name(AV_CODEC_ID_H264));
+    const AVCodec* codec = newStream(data, AV_CODEC_ID_H264, data->video, data->video_ctx);
+    if (!codec)
         return false;
-    }
-    data->video = avformat_new_stream(data->output, nullptr);
-    data->video_ctx = avcodec_alloc_context3(codec);
-    if (!data->video || !data->video_ctx) {
-        av_log(nullptr, AV_LOG_WARNING, "Couldn't create stream for encoder '%s'", codec->name);
-        return false;
-    }
-    data->video->id = int(data->output->nb_streams) - 1;
     AVCodecContext* ctx = data->video_ctx;
     ctx->bit_rate = int64_t(c.video_bitrate) * 1000;
     ctx->width = c.width;
@@ -139,18 +148,9 @@ bool openVideo(ffmpeg_data* data) {
 
 bool openAudio(ffmpeg_data* data) {
     const ffmpeg_cfg& c = data->config;
-    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_AAC);
-    if (!codec) {
-        av_log(nullptr, AV_LOG_WARNING, "Couldn't find encoder '%s'", avcodec_get_name(AV_CODEC_ID_AAC));
+    const AVCodec* codec = newStream(data, AV_CODEC_ID_AAC, data->audio, data->audio_ctx);
+    if (!codec)
         return false;
-    }
-    data->audio = avformat_new_stream(data->output, nullptr);
-    data->audio_ctx = avcodec_alloc_context3(codec);
-    if (!data->audio || !data->audio_ctx) {
-        av_log(nullptr, AV_LOG_WARNING, "Couldn't create stream for encoder '%s'", codec->name);
-        return false;
-    }
-    data->audio->id = int(data->output->nb_streams) - 1;
     AVCodecContext* ctx = data->audio_ctx;
     ctx->bit_rate = int64_t(c.audio_bitrate) * 1000;
     ctx->time_base = AVRational{1, c.audio_sample_rate};

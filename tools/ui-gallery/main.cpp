@@ -40,6 +40,15 @@ bool save(QWidget& widget, const QDir& out, const char* name) {
     return ok;
 }
 
+// The export dialog as it opens for a file of this width.
+bool saveExportDialog(exporting::ExportType type, const QString& file, int width, const QDir& out, const char* name) {
+    exporting::ExportDialog dialog(nullptr);
+    dialog.setExportType(type);
+    dialog.setPaths(file, file);
+    dialog.setArgs(exporting::buildConverterArgs(type, file, width, QStringLiteral("6_1")));
+    return save(dialog, out, name);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -115,17 +124,9 @@ int main(int argc, char** argv) {
     controls.lengthLabel()->setText(QStringLiteral("01:02:05"));
     controls.positionLabel()->setText(QStringLiteral("00:12:40"));
     ok &= save(controls, out, "bottom-bar.png");
-    exporting::ExportDialog exportVideo(nullptr);
-    exportVideo.setExportType(exporting::TwinsVideo);
-    exportVideo.setPaths(QStringLiteral("/home/user/Videos/beach walk.mp4"), QStringLiteral("/home/user/Videos/beach walk.mp4"));
-    exportVideo.setArgs(exporting::buildConverterArgs(exporting::TwinsVideo, QStringLiteral("/home/user/Videos/beach walk.mp4"),
-                                                      3840, QStringLiteral("6_1")));
-    ok &= save(exportVideo, out, "export-video.png");
-    exporting::ExportDialog exportStill(nullptr);
-    exportStill.setExportType(exporting::TwinsImage);
-    exportStill.setPaths(QStringLiteral("/home/user/Pictures/summit.jpg"), QStringLiteral("/home/user/Pictures/summit.jpg"));
-    exportStill.setArgs(exporting::buildConverterArgs(exporting::TwinsImage, QStringLiteral("/home/user/Pictures/summit.jpg"),
-                                                      5760, QStringLiteral("6_1")));
-    ok &= save(exportStill, out, "export-still.png");
+    ok &= saveExportDialog(exporting::TwinsVideo, QStringLiteral("/home/user/Videos/beach walk.mp4"), 3840, out,
+                           "export-video.png");
+    ok &= saveExportDialog(exporting::TwinsImage, QStringLiteral("/home/user/Pictures/summit.jpg"), 5760, out,
+                           "export-still.png");
     return ok ? 0 : 1;
 }
