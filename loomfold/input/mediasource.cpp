@@ -157,12 +157,15 @@ media_info mediasource_open(mediasource* source) {
         info.audio_channels = audio->codecpar->ch_layout.nb_channels;
     }
     const AVDictionaryEntry* entry = nullptr;
+    bool found = false;
     while ((entry = av_dict_get(format->metadata, "", entry, AV_DICT_IGNORE_SUFFIX))) {
         av_log(nullptr, AV_LOG_ERROR, "key %s value %s \n", entry->key, entry->value);
-        if (std::string(entry->key) == "original_format")
+        if (std::string(entry->key) == "original_format") {
             source->format_text = entry->value;
+            found = true;
+        }
     }
-    if (av_dict_get(format->metadata, "original_format", nullptr, 0))
+    if (found)
         info.format_text = source->format_text.c_str();
     return info;
 }
