@@ -44,18 +44,27 @@
     "    gl_Position = u_MVPMatrix * a_Position;\n" \
     "}\n"
 
-// Limited-range YUV 4:2:0 planes to RGB with the matrix the host sets;
+// Y'CbCr samples to R'G'B' by the colour rule (common/colour): the host
+// sets colorConversionMatrix and yuvOffset from yuvToRgb(), so that
+// rgb = matrix × (samples − offset) for any matrix, range and bit depth.
+// Chroma comes from two planes (SamplerU, SamplerV), or interleaved from
+// SamplerU's red and green (NV12) when chromaInterleaved is set.
 // samplerPrecision is a precision qualifier for the three plane samplers.
 #define VST_GLSL_YUV_TO_RGB(samplerPrecision)                                  \
     "uniform " samplerPrecision " sampler2D SamplerY;\n"                       \
     "uniform " samplerPrecision " sampler2D SamplerU;\n"                       \
     "uniform " samplerPrecision " sampler2D SamplerV;\n"                       \
     "uniform mediump mat3 colorConversionMatrix;\n"                            \
+    "uniform mediump vec3 yuvOffset;\n"                                        \
+    "uniform bool chromaInterleaved;\n"                                        \
     "mediump vec3 yuvToRgb(highp vec2 t) {\n"                                  \
-    "    mediump vec3 yuv = vec3(texture2D(SamplerY, t).r - 16.0 / 255.0,\n"   \
-    "                            texture2D(SamplerU, t).r - 0.5,\n"            \
-    "                            texture2D(SamplerV, t).r - 0.5);\n"           \
-    "    return colorConversionMatrix * yuv;\n"                                \
+    "    mediump vec3 yuv;\n"                                                  \
+    "    yuv.x = texture2D(SamplerY, t).r;\n"                                  \
+    "    if (chromaInterleaved)\n"                                             \
+    "        yuv.yz = texture2D(SamplerU, t).rg;\n"                            \
+    "    else\n"                                                               \
+    "        yuv.yz = vec2(texture2D(SamplerU, t).r, texture2D(SamplerV, t).r);\n" \
+    "    return colorConversionMatrix * (yuv - yuvOffset);\n"                  \
     "}\n"
 
 // The Twins seam blend at longitude `degree` (0..360): lens B fills the

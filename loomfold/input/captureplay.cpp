@@ -118,6 +118,9 @@ media_info captureplay_open(captureplay* cp, std::string& reason) {
         cp->audio_ended = true;
     if (info.frame_rate.num > 0 && info.frame_rate.den > 0)
         cp->output.frame_rate = info.frame_rate;
+    cp->output.colour = info.colour;
+    cp->output.color_primaries = info.color_primaries;
+    cp->output.color_trc = info.color_trc;
     if (!capture_open(&cp->output, reason)) {
         mediasource_close(&cp->source);
         return failed;

@@ -34,6 +34,20 @@ void fillTimes(const ff_frame& f, uint64_t& timestamp, int64_t& index, int64_t& 
     seconds = f.dts_us / 1000 / 1000;
 }
 
+// How the frame's samples are coded, from its own tags.
+vistamo::colour::ColourRule colourOf(const mediasource* source, const AVFrame* frame) {
+    vistamo::colour::ColourTags tags;
+    tags.matrix = frame->colorspace;
+    tags.range = frame->color_range;
+    tags.height = frame->height;
+    tags.jpeg = source->jpeg;
+    const auto format = AVPixelFormat(frame->format);
+    tags.fullRangeFormat = format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUVJ422P ||
+                           format == AV_PIX_FMT_YUVJ444P || format == AV_PIX_FMT_YUVJ440P ||
+                           format == AV_PIX_FMT_YUVJ411P;
+    return vistamo::colour::resolveColourRule(tags);
+}
+
 // Points the record at a planar YUV 4:2:0 picture whose rows are exactly as
 // wide as the picture: the frame's own planes, or the frame copied or
 // converted into the source's buffer.
@@ -70,6 +84,11 @@ bool toPlanar420(mediasource* source, const AVFrame* frame, stitch_frame& out) {
                                               nullptr);
         if (!source->scaler)
             return false;
+        // YUV stays in the samples' own matrix and range; RGB is coded by
+        // the rule the record will carry.
+        const int* table = sws_getCoefficients(vistamo::colour::h273Matrix(out.colour.matrix));
+        const int full = out.colour.range == vistamo::colour::YuvRange::Full ? 1 : 0;
+        sws_setColorspaceDetails(source->scaler, table, full, table, full, 0, 1 << 16, 1 << 16);
         sws_scale(source->scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
     }
     for (int p = 0; p < 3; ++p) {
@@ -87,6 +106,7 @@ void onVideoFrame(mediasource* source, ff_frame* frame) {
         return;
     }
     stitch_frame out{};
+    out.colour = colourOf(source, frame->frame);
     if (!toPlanar420(source, frame->frame, out)) {
         av_log(nullptr, AV_LOG_ERROR, "cannot convert a %dx%d picture of format %d", frame->frame->width,
                frame->frame->height, frame->frame->format);
@@ -151,6 +171,16 @@ media_info mediasource_open(mediasource* source) {
     info.duration = format->duration == AV_NOPTS_VALUE ? 0 : format->duration;
     info.frame_rate = video->avg_frame_rate.num > 0 ? video->avg_frame_rate : video->r_frame_rate;
     info.video_bitrate = video->codecpar->bit_rate;
+    source->jpeg = video->codecpar->codec_id == AV_CODEC_ID_MJPEG;
+    vistamo::colour::ColourTags tags;
+    tags.matrix = video->codecpar->color_space;
+    tags.range = video->codecpar->color_range;
+    tags.height = info.height;
+    tags.jpeg = source->jpeg;
+    tags.fullRangeFormat = video->codecpar->format == AV_PIX_FMT_YUVJ420P;
+    info.colour = vistamo::colour::resolveColourRule(tags);
+    info.color_primaries = video->codecpar->color_primaries;
+    info.color_trc = video->codecpar->color_trc;
     if (const AVStream* audio = source->demuxer->audio_stream()) {
         info.has_audio = true;
         info.audio_sample_rate = audio->codecpar->sample_rate;

@@ -13,6 +13,7 @@ extern "C" {
 #include <libavutil/rational.h>
 }
 
+#include "colour_rule.h"
 #include "ff_demuxer.h"
 #include "media_frames.h"
 
@@ -31,6 +32,10 @@ struct media_info {
     int64_t video_bitrate = 0;
     int audio_sample_rate = 0;
     int audio_channels = 0;
+    // How the video is coded (the stream's tags, or the guess), and its
+    // primaries and transfer as H.273 code points, for the output's tags.
+    vistamo::colour::ColourRule colour;
+    int color_primaries = 2, color_trc = 2;
 };
 
 struct mediasource {
@@ -46,6 +51,7 @@ struct mediasource {
     SwsContext* scaler = nullptr;
     std::vector<uint8_t> buffer;
 
+    bool jpeg = false;        // the video is JPEG pictures (BT.601 full range)
     std::string format_text;  // storage behind media_info::format_text
     std::string problem;      // why the last open failed
     std::mutex mutex;

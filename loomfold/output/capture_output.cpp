@@ -29,6 +29,10 @@ bool capture_open(capture_output* out, std::string& reason) {
     c.scale_width = out->pano_w;
     c.scale_height = out->pano_h;
     c.frame_rate = out->frame_rate;
+    c.colour = out->colour;
+    c.colour.guessed = false;  // once written into the tags it is no guess any more
+    c.color_primaries = out->color_primaries;
+    c.color_trc = out->color_trc;
     if (!ffmpeg_data_init(&out->data, reason))
         return false;
     out->active = true;

@@ -21,6 +21,8 @@ struct capture_output {
     bool with_audio = true;
     std::string url;
     std::string format_name = "mp4";
+    vistamo::colour::ColourRule colour;      // of the source: the output keeps it
+    int color_primaries = 2, color_trc = 2;  // the source's, for the output's tags
     ffmpeg_data data;
     bool active = false;
     std::vector<uint8_t> readback;            // render thread

@@ -100,10 +100,12 @@ bool openVideo(ffmpeg_data* data) {
     ctx->framerate = c.frame_rate;
     ctx->gop_size = 120;
     ctx->pix_fmt = AV_PIX_FMT_YUV420P;
-    ctx->colorspace = AVCOL_SPC_BT709;
-    ctx->color_primaries = AVCOL_PRI_BT709;
-    ctx->color_trc = AVCOL_TRC_BT709;
-    ctx->color_range = AVCOL_RANGE_JPEG;
+    // The tags say what the pictures hold: the rule they were coded by,
+    // and the source's primaries and transfer, which the stitch keeps.
+    ctx->colorspace = AVColorSpace(vistamo::colour::h273Matrix(c.colour.matrix));
+    ctx->color_range = AVColorRange(vistamo::colour::avRange(c.colour.range));
+    ctx->color_primaries = AVColorPrimaries(c.color_primaries);
+    ctx->color_trc = AVColorTransferCharacteristic(c.color_trc);
     ctx->thread_count = 0;
     if (data->output->oformat->flags & AVFMT_GLOBALHEADER)
         ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -133,16 +135,17 @@ bool openVideo(ffmpeg_data* data) {
         av_log(nullptr, AV_LOG_WARNING, "Failed to allocate dst_picture: %s", errorText(rc).c_str());
         return false;
     }
-    // RGB in, full-range BT.709 YUV out: the conversion matches the tags
-    // the stream carries.
+    // RGB in, YUV by the configured rule out: the conversion matches the
+    // tags the stream carries.
     data->swscale = sws_getContext(c.scale_width, c.scale_height, AV_PIX_FMT_RGBA, c.width, c.height,
                                    AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
     if (!data->swscale) {
         av_log(nullptr, AV_LOG_WARNING, "Could not initialize swscale");
         return false;
     }
-    const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
-    sws_setColorspaceDetails(data->swscale, bt709, 1, bt709, 1, 0, 1 << 16, 1 << 16);
+    const int* table = sws_getCoefficients(vistamo::colour::h273Matrix(c.colour.matrix));
+    const int full = c.colour.range == vistamo::colour::YuvRange::Full ? 1 : 0;
+    sws_setColorspaceDetails(data->swscale, table, 1, table, full, 0, 1 << 16, 1 << 16);
     return true;
 }
 

@@ -1,4 +1,5 @@
-// The encoder and muxer of a video job: H.264 video from RGBA pictures,
+// The encoder and muxer of a video job: H.264 video from RGBA pictures
+// (converted by the configured colour rule and tagged with it),
 // AAC audio re-blocked from float planar samples, one MP4 file. Video
 // arrives on the render thread and audio on the audio refresh thread; the
 // write mutex serialises their packets into the muxer.
@@ -12,6 +13,7 @@ extern "C" {
 #include <libavutil/rational.h>
 }
 
+#include "colour_rule.h"
 #include "lf_circlebuf.h"
 
 struct AVCodecContext;
@@ -36,6 +38,11 @@ struct ffmpeg_cfg {
     int audio_channels = 2;
     AVRational frame_rate{30, 1};  // the source's rate: the video time base is its inverse
     std::string title;             // empty: no "title" tag
+    // How the encoded pictures are coded (the source's own rule, so that
+    // the stitch keeps its samples' meaning), and the source's primaries
+    // and transfer (H.273 code points) that the stream is tagged with.
+    vistamo::colour::ColourRule colour;
+    int color_primaries = 2, color_trc = 2;
 };
 
 struct ffmpeg_data {
@@ -77,8 +84,8 @@ void ffmpeg_data_discard_output(const ffmpeg_data& data);
 // One RGBA picture of scale_width × scale_height, rows from the top at
 // stride bytes (negative strides walk upwards); pts in 1 / frame_rate.
 bool receive_video(ffmpeg_data* data, const uint8_t* rgba, int stride, int64_t pts);
-// The encoder's picture (planar 4:2:0 at the output size, full-range
-// BT.709), writable, for a caller that fills it directly; null when the
+// The encoder's picture (planar 4:2:0 at the output size, coded by
+// config.colour), writable, for a caller that fills it directly; null when the
 // record has no video or no memory.
 AVFrame* video_frame_to_fill(ffmpeg_data* data);
 // Encodes the picture filled through video_frame_to_fill.

@@ -13,8 +13,6 @@
 namespace loomfold {
 namespace {
 
-// Column-major 3 × 3: applied to (Y − 16/255, U − 0.5, V − 0.5).
-const GLfloat kColorMatrix[9] = {1.164f, 1.164f, 1.164f, 0.0f, -0.213f, 2.112f, 1.793f, -0.533f, 0.0f};
 const GLfloat kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
 uint8_t clampByte(float v) { return uint8_t(std::clamp(int(v), 0, 255)); }
@@ -85,6 +83,7 @@ bool StitchRenderer::initialise() {
     uSampler_[1] = glGetUniformLocation(program_, "SamplerU");
     uSampler_[2] = glGetUniformLocation(program_, "SamplerV");
     uMatrix_ = glGetUniformLocation(program_, "colorConversionMatrix");
+    uOffset_ = glGetUniformLocation(program_, "yuvOffset");
     uTexture_ = glGetUniformLocation(program_, "u_Texture");
     uIsYuv_ = glGetUniformLocation(program_, "isYuv420");
     if (mode_ != kModeStandard)
@@ -106,18 +105,22 @@ bool StitchRenderer::prepareFirstFrame(const stitch_frame& frame) {
         yaw1_ = seamAngle(lens_.lenses[1].yaw);
     } else if (mode_ == kModeSphere) {
         if (lens_.lenses[0].radius <= 10 && request_) {
-            // The host finds the circle on the picture as packed B, G, R.
+            // The host finds the circle on the picture as packed B, G, R,
+            // converted by the frame's colour rule.
             const int stride = frame.linesize[0], chromaStride = frame.linesize[1];
+            const vistamo::colour::YuvToRgb toRgb = vistamo::colour::yuvToRgb(frame.colour);
+            const float* m = toRgb.m;
+            const float oy = toRgb.offset[0] * 255, oc = toRgb.offset[1] * 255;
             std::vector<uint8_t> bgr(size_t(stride) * size_t(frame.height) * 3);
             for (int row = 0; row < frame.height; ++row) {
                 for (int col = 0; col < stride; ++col) {
-                    const float y = frame.data[0][size_t(row) * size_t(stride) + size_t(col)];
+                    const float y = frame.data[0][size_t(row) * size_t(stride) + size_t(col)] - oy;
                     const size_t c = size_t(row / 2) * size_t(chromaStride) + size_t(col / 2);
-                    const float u = frame.data[1][c] - 128.0f, v = frame.data[2][c] - 128.0f;
+                    const float u = frame.data[1][c] - oc, v = frame.data[2][c] - oc;
                     uint8_t* p = &bgr[(size_t(row) * size_t(stride) + size_t(col)) * 3];
-                    p[0] = clampByte(y + 1.771f * u);
-                    p[1] = clampByte(y - 0.3456f * u - 0.7145f * v);
-                    p[2] = clampByte(y + 1.4022f * v);
+                    p[0] = clampByte(m[6] * y + m[7] * u + m[8] * v + 0.5f);
+                    p[1] = clampByte(m[3] * y + m[4] * u + m[5] * v + 0.5f);
+                    p[2] = clampByte(m[0] * y + m[1] * u + m[2] * v + 0.5f);
                 }
             }
             const std::string text = request_(bgr.data(), stride, frame.height, 3);
@@ -136,6 +139,7 @@ bool StitchRenderer::prepareFirstFrame(const stitch_frame& frame) {
 bool StitchRenderer::upload(const stitch_frame& frame) {
     if (!firstFrameDone_ && !prepareFirstFrame(frame))
         return false;
+    colour_ = frame.colour;
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     if (!textures_[0]) {
         glGenTextures(3, textures_);
@@ -212,7 +216,12 @@ bool StitchRenderer::render() {
         glBindTexture(GL_TEXTURE_2D, textures_[plane]);
         glUniform1i(uSampler_[plane], plane);
     }
-    glUniformMatrix3fv(uMatrix_, 1, GL_FALSE, kColorMatrix);
+    // The frame's own colour rule, as the view converts it.
+    const vistamo::colour::YuvToRgb toRgb = vistamo::colour::yuvToRgb(colour_);
+    GLfloat matrix[9];
+    vistamo::colour::columnMajor(toRgb.m, matrix);
+    glUniformMatrix3fv(uMatrix_, 1, GL_FALSE, matrix);
+    glUniform3fv(uOffset_, 1, toRgb.offset);
     glUniform1i(uTexture_, 0);
 
     static const GLfloat kQuad[8] = {-1, 1, 1, 1, -1, -1, 1, -1};

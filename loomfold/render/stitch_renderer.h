@@ -77,7 +77,7 @@ private:
 
     unsigned program_ = 0;
     int uMvp_ = -1, aPosition_ = -1, aTexA_ = -1, aTexB_ = -1;
-    int uSampler_[3] = {-1, -1, -1}, uMatrix_ = -1, uTexture_ = -1, uIsYuv_ = -1;
+    int uSampler_[3] = {-1, -1, -1}, uMatrix_ = -1, uOffset_ = -1, uTexture_ = -1, uIsYuv_ = -1;
     int uMask_ = -1, uModeType_ = -1, uYaw0_ = -1, uYaw1_ = -1;
     unsigned textures_[3] = {0, 0, 0};
     unsigned framebuffer_ = 0, renderbuffer_ = 0;
@@ -85,6 +85,7 @@ private:
     bool rendered_ = false;
     bool firstFrameDone_ = false;
     std::string problem_;
+    vistamo::colour::ColourRule colour_;  // of the frame uploaded last
     int lumaStride_ = 0, frameHeight_ = 0;
 
     std::vector<float> positions_, coordsA_, coordsB_;

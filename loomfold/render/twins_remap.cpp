@@ -85,6 +85,14 @@ bool TwinsRemap::prepare(const Setup& setup) {
         return false;
     width_ = setup.width;
     height_ = setup.height;
+    {
+        const vistamo::colour::RgbToYuv m = vistamo::colour::rgbToYuv(setup.outputColour);
+        auto fixed = [](float v) { return int(std::lround(double(v) * (1 << 15))); };
+        output_ = OutputCoefficients{fixed(m.m[0]), fixed(m.m[1]), fixed(m.m[2]), fixed(m.m[3]), fixed(m.m[4]),
+                                     fixed(m.m[5]), fixed(m.m[6]), fixed(m.m[7]), fixed(m.m[8]), 0,
+                                     int(m.offset[0]), int(m.offset[1])};
+        output_.ySum = output_.yr + output_.yg + output_.yb;
+    }
     frameW_ = setup.frameWidth;
     frameH_ = setup.frameHeight;
     const size_t pixels = size_t(width_) * size_t(height_);
@@ -208,16 +216,30 @@ inline int bilinear(const uint8_t* p, int stride, int fx, int fy) {
 
 inline uint8_t clampByte(int v) { return uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v)); }
 
-// The renderer's colour matrix in 2.14 fixed point on 8.8 samples:
-// R = 1.164 (Y − 16) + 1.793 V', G = 1.164 (Y − 16) − 0.213 U' − 0.533 V',
-// B = 1.164 (Y − 16) + 2.112 U', where the program centres chroma at 0.5,
-// that is 127.5 of 255.
-constexpr int kY = 19071, kRV = 29377, kGU = 3490, kGV = 8733, kBU = 34603;
-constexpr int kRound = 1 << 21;  // half of 2^22 (2.14 × 8.8)
+constexpr int kCoefficientBits = 13;
+constexpr int kShift = kFrac + kCoefficientBits;  // 2^21 per level
+constexpr int kRound = 1 << (kShift - 1);
 
 }  // namespace
 
-void TwinsRemap::stitchRgb(const stitch_frame& frame, size_t pixel, size_t& nextSecond, int rgb[3]) const {
+TwinsRemap::InputCoefficients TwinsRemap::inputCoefficients(const vistamo::colour::ColourRule& rule) {
+    // The rule's matrix has no Cb in red and no Cr in blue, and one luma
+    // weight for all three: five numbers.
+    const vistamo::colour::YuvToRgb m = vistamo::colour::yuvToRgb(rule);
+    auto fixed = [](float v) { return int(std::lround(double(v) * (1 << kCoefficientBits))); };
+    InputCoefficients c{};
+    c.y = fixed(m.m[0]);
+    c.rv = fixed(m.m[2]);
+    c.gu = -fixed(m.m[4]);
+    c.gv = -fixed(m.m[5]);
+    c.bu = fixed(m.m[7]);
+    c.yOffset = int(std::lround(double(m.offset[0]) * 255 * kOne));
+    c.cOffset = int(std::lround(double(m.offset[1]) * 255 * kOne));
+    return c;
+}
+
+void TwinsRemap::stitchRgb(const stitch_frame& frame, const InputCoefficients& in, size_t pixel,
+                           size_t& nextSecond, int rgb[3]) const {
     const uint8_t* yPlane = frame.data[0];
     const uint8_t* uPlane = frame.data[1];
     const uint8_t* vPlane = frame.data[2];
@@ -234,21 +256,22 @@ void TwinsRemap::stitchRgb(const stitch_frame& frame, size_t pixel, size_t& next
         u = (u * keep + bilinear(uPlane + o.chroma, cStride, o.chromaFx, o.chromaFy) * w) >> kFrac;
         v = (v * keep + bilinear(vPlane + o.chroma, cStride, o.chromaFx, o.chromaFy) * w) >> kFrac;
     }
-    const int Y = (y - 16 * kOne) * kY;
-    const int U = u - 32640, V = v - 32640;
-    rgb[0] = clampByte((Y + kRV * V + kRound) >> 22);
-    rgb[1] = clampByte((Y - kGU * U - kGV * V + kRound) >> 22);
-    rgb[2] = clampByte((Y + kBU * U + kRound) >> 22);
+    const int Y = (y - in.yOffset) * in.y;
+    const int U = u - in.cOffset, V = v - in.cOffset;
+    rgb[0] = clampByte((Y + in.rv * V + kRound) >> kShift);
+    rgb[1] = clampByte((Y - in.gu * U - in.gv * V + kRound) >> kShift);
+    rgb[2] = clampByte((Y + in.bu * U + kRound) >> kShift);
 }
 
 void TwinsRemap::renderRows(const stitch_frame& frame, uint8_t* rgba, int firstRow, int endRow) const {
+    const InputCoefficients in = inputCoefficients(frame.colour);
     for (int row = firstRow; row < endRow; ++row) {
         uint8_t* out = rgba + size_t(row) * size_t(width_) * 4;
         size_t next = rowSecond_[size_t(row)];
         const size_t base = size_t(row) * size_t(width_);
         for (int x = 0; x < width_; ++x) {
             int rgb[3];
-            stitchRgb(frame, base + size_t(x), next, rgb);
+            stitchRgb(frame, in, base + size_t(x), next, rgb);
             out[4 * x + 0] = uint8_t(rgb[0]);
             out[4 * x + 1] = uint8_t(rgb[1]);
             out[4 * x + 2] = uint8_t(rgb[2]);
@@ -258,11 +281,8 @@ void TwinsRemap::renderRows(const stitch_frame& frame, uint8_t* rgba, int firstR
 }
 
 void TwinsRemap::renderYuvRows(const stitch_frame& frame, const Planes& out, int firstPair, int endPair) const {
-    // Full-range BT.709 from 8-bit RGB, 1.15 fixed point: Y = 0.2126 R +
-    // 0.7152 G + 0.0722 B; Cb = (B − Y) / 1.8556; Cr = (R − Y) / 1.5748.
-    constexpr int kYR = 6966, kYG = 23436, kYB = 2366;
-    constexpr int kUR = -3755, kUG = -12629, kUB = 16384;
-    constexpr int kVR = 16384, kVG = -14881, kVB = -1503;
+    const InputCoefficients in = inputCoefficients(frame.colour);
+    const OutputCoefficients o = output_;
     constexpr int kHalf = 1 << 14;
     // Everything the loop reads, in locals: its byte stores could alias
     // members and would make the compiler load them again per pixel.
@@ -274,6 +294,7 @@ void TwinsRemap::renderYuvRows(const stitch_frame& frame, const Planes& out, int
     const uint8_t* const yPlane = frame.data[0];
     const uint8_t* const uPlane = frame.data[1];
     const uint8_t* const vPlane = frame.data[2];
+    const int64_t lumaBase = int64_t(o.yOffset) << kShift;
     for (int pair = firstPair; pair < endPair; ++pair) {
         size_t next[2] = {rowSecond_[size_t(2 * pair)], rowSecond_[size_t(2 * pair + 1)]};
         uint8_t* lumaRows[2] = {out.data[0] + size_t(2 * pair) * size_t(out.linesize[0]),
@@ -301,48 +322,53 @@ void TwinsRemap::renderYuvRows(const stitch_frame& frame, const Planes& out, int
                          bilinear(vPlane + c1.chroma, chromaStride, c1.chromaFx, c1.chromaFy) * w1) >> kFrac;
                 }
             }
-            const int U = u - 32640, V = v - 32640;
-            // Chroma offsets of R, G and B (2^22 scale) shared by the block.
-            const int r = kRV * V, g = -kGU * U - kGV * V, b = kBU * U;
+            const int U = u - in.cOffset, V = v - in.cOffset;
+            // Chroma offsets of R, G and B (2^21 a level) shared by the block.
+            const int r = in.rv * V, g = -in.gu * U - in.gv * V, b = in.bu * U;
             int Y[4];
             bool inRange = true;
-            const int low = -kRound - std::min({r, g, b}), high = (255 << 22) + kRound - std::max({r, g, b});
+            const int low = -kRound - std::min({r, g, b}), high = (255 << kShift) + kRound - std::max({r, g, b});
             for (int k = 0; k < 4; ++k) {
                 const size_t i = size_t(2 * pair + k / 2) * size_t(width) + size_t(x + k % 2);
                 const Tap& tap = primary[i];
                 int y = bilinear(yPlane + tap.luma, lumaStride, tap.lumaFx, tap.lumaFy);
                 if (blended[i]) {
                     const SecondTap& other = second[next[k / 2]++];
-                    const Tap& o = other.tap;
+                    const Tap& t = other.tap;
                     y = (y * (kOne - other.weight) +
-                         bilinear(yPlane + o.luma, lumaStride, o.lumaFx, o.lumaFy) * other.weight) >> kFrac;
+                         bilinear(yPlane + t.luma, lumaStride, t.lumaFx, t.lumaFy) * other.weight) >> kFrac;
                 }
-                Y[k] = (y - 16 * kOne) * kY;
+                Y[k] = (y - in.yOffset) * in.y;
                 inRange = inRange && Y[k] >= low && Y[k] < high;
             }
             if (inRange) {
-                // No channel clips: luma is linear in Y, and chroma does not
-                // depend on it (the BT.709 rows of Cb and Cr sum to 0).
-                const int yOffset = int((int64_t(kYR) * r + int64_t(kYG) * g + int64_t(kYB) * b) >> 15);
-                for (int k = 0; k < 4; ++k)
-                    lumaRows[k / 2][x + k % 2] = clampByte((Y[k] + yOffset + kRound) >> 22);
-                const int64_t cbSum = int64_t(kUR) * r + int64_t(kUG) * g + int64_t(kUB) * b;
-                const int64_t crSum = int64_t(kVR) * r + int64_t(kVG) * g + int64_t(kVB) * b;
-                cb[x / 2] = clampByte(int((cbSum + (int64_t(1) << 36)) >> 37) + 128);
-                cr[x / 2] = clampByte(int((crSum + (int64_t(1) << 36)) >> 37) + 128);
+                // No channel clips: the output's luma is linear in Y, and its
+                // chroma does not depend on Y (each chroma row sums to 0).
+                const int64_t yFromChroma = int64_t(o.yr) * r + int64_t(o.yg) * g + int64_t(o.yb) * b;
+                for (int k = 0; k < 4; ++k) {
+                    const int64_t luma = int64_t(o.ySum) * Y[k] + yFromChroma;
+                    lumaRows[k / 2][x + k % 2] =
+                        clampByte(int(((luma >> 15) + lumaBase + kRound) >> kShift));
+                }
+                const int64_t cbSum = int64_t(o.ur) * r + int64_t(o.ug) * g + int64_t(o.ub) * b;
+                const int64_t crSum = int64_t(o.vr) * r + int64_t(o.vg) * g + int64_t(o.vb) * b;
+                constexpr int kChromaShift = kShift + 15;
+                cb[x / 2] = clampByte(int((cbSum + (int64_t(1) << (kChromaShift - 1))) >> kChromaShift) + o.cOffset);
+                cr[x / 2] = clampByte(int((crSum + (int64_t(1) << (kChromaShift - 1))) >> kChromaShift) + o.cOffset);
                 continue;
             }
             int sumR = 0, sumG = 0, sumB = 0;
             for (int k = 0; k < 4; ++k) {
-                const int R = clampByte((Y[k] + r + kRound) >> 22), G = clampByte((Y[k] + g + kRound) >> 22),
-                          B = clampByte((Y[k] + b + kRound) >> 22);
-                lumaRows[k / 2][x + k % 2] = uint8_t((kYR * R + kYG * G + kYB * B + kHalf) >> 15);
+                const int R = clampByte((Y[k] + r + kRound) >> kShift), G = clampByte((Y[k] + g + kRound) >> kShift),
+                          B = clampByte((Y[k] + b + kRound) >> kShift);
+                lumaRows[k / 2][x + k % 2] =
+                    clampByte(((o.yr * R + o.yg * G + o.yb * B + kHalf) >> 15) + o.yOffset);
                 sumR += R;
                 sumG += G;
                 sumB += B;
             }
-            cb[x / 2] = clampByte(((kUR * sumR + kUG * sumG + kUB * sumB + 4 * kHalf) >> 17) + 128);
-            cr[x / 2] = clampByte(((kVR * sumR + kVG * sumG + kVB * sumB + 4 * kHalf) >> 17) + 128);
+            cb[x / 2] = clampByte(((o.ur * sumR + o.ug * sumG + o.ub * sumB + 4 * kHalf) >> 17) + o.cOffset);
+            cr[x / 2] = clampByte(((o.vr * sumR + o.vg * sumG + o.vb * sumB + 4 * kHalf) >> 17) + o.cOffset);
         }
     }
 }

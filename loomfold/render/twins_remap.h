@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "colour_rule.h"
 #include "media_frames.h"
 
 namespace loomfold {
@@ -23,6 +24,8 @@ public:
         const std::vector<float>* coordsB = nullptr;
         float yaw0 = 0, yaw1 = 0;
         float maskDegree = 0;               // fov2 − 180
+        // How renderYuv420 codes its output (the encoder's rule).
+        vistamo::colour::ColourRule outputColour;
     };
 
     // Builds the maps; false when the sizes cannot be used.
@@ -32,11 +35,12 @@ public:
     bool fits(const stitch_frame& frame) const { return frame.width == frameW_ && frame.height == frameH_; }
 
     // Stitches a tightly packed frame of the prepared size into rgba
-    // (width × height × 4 bytes, rows from the top), on `threads` threads.
+    // (width × height × 4 bytes, rows from the top), on `threads` threads;
+    // the frame's samples are read by its own colour rule.
     void render(const stitch_frame& frame, uint8_t* rgba, int threads) const;
 
-    // The same picture straight into full-range BT.709 YUV 4:2:0 planes, as
-    // the encoder takes it: luma per pixel from the stitched RGB, chroma over
+    // The same picture straight into YUV 4:2:0 planes coded by the setup's
+    // output rule, as the encoder takes it: luma per pixel from the stitched RGB, chroma over
     // each 2 × 2 block (even sizes only), whose source chroma is sampled
     // once per lens at the block's centre.
     struct Planes {
@@ -46,9 +50,24 @@ public:
     void renderYuv420(const stitch_frame& frame, const Planes& out, int threads) const;
 
 private:
+    // The colour rules in fixed point. Input: R'G'B' in units of 2^21 per
+    // level from 8.8 samples, R = y·Y + rv·V, G = y·Y − gu·U − gv·V,
+    // B = y·Y + bu·U with Y, U, V the samples less their offsets (8.8), the
+    // coefficients in 2.13. Output: code values from 8-bit R'G'B' in 1.15.
+    struct InputCoefficients {
+        int y, rv, gu, gv, bu;
+        int yOffset, cOffset;  // 8.8
+    };
+    struct OutputCoefficients {
+        int yr, yg, yb, ur, ug, ub, vr, vg, vb;  // 1.15
+        int ySum;                               // yr + yg + yb
+        int yOffset, cOffset;                   // code values
+    };
+    static InputCoefficients inputCoefficients(const vistamo::colour::ColourRule& rule);
     // The stitched 8-bit colour of one output pixel; nextSecond walks the
     // row's second taps.
-    void stitchRgb(const stitch_frame& frame, size_t pixel, size_t& nextSecond, int rgb[3]) const;
+    void stitchRgb(const stitch_frame& frame, const InputCoefficients& in, size_t pixel, size_t& nextSecond,
+                   int rgb[3]) const;
     void renderRows(const stitch_frame& frame, uint8_t* rgba, int firstRow, int endRow) const;
     void renderYuvRows(const stitch_frame& frame, const Planes& out, int firstPair, int endPair) const;
     template <typename Rows>
@@ -71,6 +90,7 @@ private:
     Tap tapAt(float x, float y) const;
 
     int width_ = 0, height_ = 0, frameW_ = 0, frameH_ = 0;
+    OutputCoefficients output_{};
     std::vector<Tap> primary_;            // per output pixel: its lens, or the heavier one
     std::vector<uint8_t> blended_;        // per output pixel: 1 when it has a second tap
     std::vector<SecondTap> second_;       // seam pixels only, in row order

@@ -25,6 +25,7 @@ extern "C" {
 
 #include "engine_log.h"
 #include "calibration_check.h"
+#include "colour_rule.h"
 #include "file_guard.h"
 #include "jpeg_probe.h"
 
@@ -44,26 +45,33 @@ constexpr int kMaxPictureSide = 16384;
 
 void glfwErrorHook(int, const char* description) { LF_LOG(kLogError, "Error: %s\n", description); }
 
-// The picture as planar YUV 4:2:0 (limited range, BT.709 to match the
-// renderer's matrix), rows exactly as wide as the planes.
+// The decoded still as planar YUV 4:2:0 by the JPEG colour rule (BT.601
+// full range, what the file held before decoding), rows exactly as wide
+// as the planes; the renderer turns it back by the same rule.
 struct PlanarPicture {
     uint8_t* data[4] = {nullptr, nullptr, nullptr, nullptr};
     int linesize[4] = {0, 0, 0, 0};
     ~PlanarPicture() { av_freep(&data[0]); }
 };
 
+const vistamo::colour::ColourRule kStillRule =
+    vistamo::colour::resolveColourRule(vistamo::colour::ColourTags{vistamo::colour::kMatrixUnspecified,
+                                                                   vistamo::colour::kRangeUnspecified, 0, true});
+
 bool toPlanar(const cv::Mat& picture, PlanarPicture& out) {
     const int w = picture.cols, h = picture.rows;
     if (av_image_alloc(out.data, out.linesize, w, h, AV_PIX_FMT_YUV420P, 1) < 0)
         return false;
-    SwsContext* sws = sws_getContext(w, h, AV_PIX_FMT_RGB24, w, h, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr,
-                                     nullptr, nullptr);
+    // The reader's channel order is B, G, R. (Accurate rounding also keeps
+    // swscale off its fixed-coefficient B, G, R to 4:2:0 shortcut, which
+    // ignores the range it is told.)
+    SwsContext* sws = sws_getContext(w, h, AV_PIX_FMT_BGR24, w, h, AV_PIX_FMT_YUV420P,
+                                     SWS_BICUBIC | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
     if (!sws)
         return false;
-    const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
-    sws_setColorspaceDetails(sws, bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
-    // The reader's channel order (B, G, R) goes in as if it were R, G, B;
-    // the read-back keeps that order, so the written file is right again.
+    const int* table = sws_getCoefficients(vistamo::colour::h273Matrix(kStillRule.matrix));
+    const int full = kStillRule.range == vistamo::colour::YuvRange::Full ? 1 : 0;
+    sws_setColorspaceDetails(sws, table, 1, table, full, 0, 1 << 16, 1 << 16);
     const uint8_t* src[1] = {picture.data};
     const int srcStride[1] = {int(picture.step)};
     const int rows = sws_scale(sws, src, srcStride, 0, h, out.data, out.linesize);
@@ -241,6 +249,7 @@ std::string LoomfoldCore::renderCurrentFrame() {
             setup.yaw0 = renderer_.yaw0();
             setup.yaw1 = renderer_.yaw1();
             setup.maskDegree = renderer_.maskDegree();
+            setup.outputColour = cp_.output.data.config.colour;
             remap_.prepare(setup);
         }
         // Frames of another size than the first go through the renderer.
@@ -475,6 +484,7 @@ int LoomfoldCore::stitchImage() {
     }
     frame.width = picture.cols;
     frame.height = picture.rows;
+    frame.colour = kStillRule;
 
     if (mode_ != loomfold::kModeStandard &&
         !loomfold::parseCalibrationForMode(mode_, calibration_, renderer_.lens()) &&
@@ -501,15 +511,16 @@ int LoomfoldCore::stitchImage() {
     }
     if (rgba.size() > 143)
         LF_LOG(kLogWarn, "%%%%%%%%%% pixel_buffer %d,%d", rgba[142], rgba[143]);
-    // Three channels, rows from the top (the read-back starts at the bottom).
+    // B, G, R for the writer, rows from the top (the read-back starts at
+    // the bottom).
     cv::Mat out(panoH_, panoW_, CV_8UC3);
     for (int row = 0; row < panoH_; ++row) {
         const uint8_t* src = &rgba[size_t(panoH_ - 1 - row) * size_t(panoW_) * 4];
         uint8_t* dst = out.ptr<uint8_t>(row);
         for (int col = 0; col < panoW_; ++col) {
-            dst[3 * col] = src[4 * col];
+            dst[3 * col] = src[4 * col + 2];
             dst[3 * col + 1] = src[4 * col + 1];
-            dst[3 * col + 2] = src[4 * col + 2];
+            dst[3 * col + 2] = src[4 * col];
         }
     }
     LF_LOG(kLogError, "pano_width %d height %d maxsize %d", panoW_, panoH_,

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "colour_rule.h"
+
 namespace loomfold {
 
 struct stitch_frame {
@@ -17,6 +19,7 @@ struct stitch_frame {
     int64_t index;          // packet number within the video stream, from 0
     int64_t seconds;        // decoding_time in whole seconds
     int64_t decoding_time;  // packet decoding time in microseconds, stream time
+    vistamo::colour::ColourRule colour;  // how the planes' samples are coded
 };
 
 struct stitch_audio {

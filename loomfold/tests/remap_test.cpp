@@ -45,7 +45,8 @@ protected:
     GLFWwindow* window_ = nullptr;
 };
 
-// The sample still as a tightly packed YUV 4:2:0 frame.
+// The sample still as a tightly packed YUV 4:2:0 frame (OpenCV codes it as
+// BT.601 limited range).
 struct Frame {
     cv::Mat i420;
     loomfold::stitch_frame frame{};
@@ -60,10 +61,15 @@ struct Frame {
         frame.linesize[1] = frame.linesize[2] = w / 2;
         frame.width = w;
         frame.height = h;
+        frame.colour = {vistamo::colour::YuvMatrix::Bt601, vistamo::colour::YuvRange::Limited};
     }
 };
 
-// Full-range BT.709 4:2:0 planes, one Mat per plane.
+// The encoder's rule in these tests: another matrix and range than the
+// source's, so that both conversions are exercised.
+const vistamo::colour::ColourRule kOutputRule{vistamo::colour::YuvMatrix::Bt709, vistamo::colour::YuvRange::Full};
+
+// 4:2:0 planes, one Mat per plane.
 struct Yuv420 {
     cv::Mat planes[3];
     Yuv420(int width, int height) {
@@ -74,13 +80,14 @@ struct Yuv420 {
 };
 
 // What the encoder gets from the renderer's picture: the output's own
-// conversion (bicubic, full-range BT.709).
+// conversion (bicubic, by the output rule).
 Yuv420 encoderPlanes(const cv::Mat& rgba) {
     Yuv420 out(rgba.cols, rgba.rows);
     SwsContext* sws = sws_getContext(rgba.cols, rgba.rows, AV_PIX_FMT_RGBA, rgba.cols, rgba.rows,
                                      AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
-    const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
-    sws_setColorspaceDetails(sws, bt709, 1, bt709, 1, 0, 1 << 16, 1 << 16);
+    const int* table = sws_getCoefficients(vistamo::colour::h273Matrix(kOutputRule.matrix));
+    sws_setColorspaceDetails(sws, table, 1, table, kOutputRule.range == vistamo::colour::YuvRange::Full, 0,
+                             1 << 16, 1 << 16);
     const uint8_t* src[1] = {rgba.data};
     const int srcStride[1] = {int(rgba.step)};
     uint8_t* dst[3] = {out.planes[0].data, out.planes[1].data, out.planes[2].data};
@@ -125,6 +132,7 @@ void stitchBothWays(const std::string& calibration, int width, int height, cv::M
     setup.yaw0 = renderer.yaw0();
     setup.yaw1 = renderer.yaw1();
     setup.maskDegree = renderer.maskDegree();
+    setup.outputColour = kOutputRule;
     ASSERT_TRUE(remap.prepare(setup));
     ASSERT_TRUE(remap.fits(source.frame));
     cv::Mat cpuRgba(height, width, CV_8UC4);
