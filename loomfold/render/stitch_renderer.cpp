@@ -118,9 +118,9 @@ bool StitchRenderer::prepareFirstFrame(const stitch_frame& frame) {
                     const size_t c = size_t(row / 2) * size_t(chromaStride) + size_t(col / 2);
                     const float u = frame.data[1][c] - oc, v = frame.data[2][c] - oc;
                     uint8_t* p = &bgr[(size_t(row) * size_t(stride) + size_t(col)) * 3];
-                    p[0] = clampByte(m[6] * y + m[7] * u + m[8] * v + 0.5f);
-                    p[1] = clampByte(m[3] * y + m[4] * u + m[5] * v + 0.5f);
-                    p[2] = clampByte(m[0] * y + m[1] * u + m[2] * v + 0.5f);
+                    p[0] = clampByte(m[6] * y + m[7] * u + m[8] * v);
+                    p[1] = clampByte(m[3] * y + m[4] * u + m[5] * v);
+                    p[2] = clampByte(m[0] * y + m[1] * u + m[2] * v);
                 }
             }
             const std::string text = request_(bgr.data(), stride, frame.height, 3);

@@ -151,9 +151,10 @@ MainWindow::MainWindow(QWidget* parent, const QString& locale, const QString& se
                                                     {QStringLiteral("copyMode"), QStringLiteral("DirectCopy")},
                                                     {QStringLiteral("deinterlace"), QStringLiteral("Adaptive")},
                                                     {QStringLiteral("flags"), QStringLiteral("CUVID")}}}});
+    // No "skip_frame": a player decodes every frame, and drops only those
+    // that are late when their time comes.
     player_->setOptionsForVideoCodec({{QStringLiteral("FFmpeg"),
-                                       QVariantHash{{QStringLiteral("vismv"), QStringLiteral("pf")},
-                                                    {QStringLiteral("skip_frame"), QStringLiteral("NoRef")}}}});
+                                       QVariantHash{{QStringLiteral("vismv"), QStringLiteral("pf")}}}});
     player_->setVideoDecoderPriority({QStringLiteral("CUDA"), QStringLiteral("FFmpeg")});
     player_->masterClock()->setClockAuto(false);
     player_->masterClock()->setClockType(media::AVClock::VideoClock);

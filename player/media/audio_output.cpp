@@ -4,10 +4,15 @@
 #include <QAudioFormat>
 #include <QAudioOutput>
 #include <QIODevice>
+#include <QSemaphore>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
+#include <memory>
+
+#include "av_clock.h"
 
 namespace vistamo::media {
 
@@ -18,6 +23,7 @@ public:
     explicit AudioSink(AudioOutput* owner) : owner_(owner) {}
 
     bool start(const QAudioFormat& format) {
+        bytesPerSecond_ = double(format.bytesForDuration(1000000));
         device_ = new QAudioOutput(QAudioDeviceInfo::defaultOutputDevice(), format, this);
         device_->setBufferSize(format.bytesForDuration(100000));  // 100 ms of device latency
         open(QIODevice::ReadOnly);
@@ -41,13 +47,20 @@ public:
     }
 
 protected:
-    qint64 readData(char* data, qint64 maxSize) override { return owner_->pull(data, maxSize); }
+    qint64 readData(char* data, qint64 maxSize) override {
+        // What the device still holds goes out before this data.
+        double buffered = 0;
+        if (device_ && bytesPerSecond_ > 0)
+            buffered = std::max(0, device_->bufferSize() - device_->bytesFree()) / bytesPerSecond_;
+        return owner_->pull(data, maxSize, buffered);
+    }
     qint64 writeData(const char*, qint64) override { return -1; }
     bool isSequential() const override { return true; }
 
 private:
     AudioOutput* owner_;
     QAudioOutput* device_ = nullptr;
+    double bytesPerSecond_ = 0;
 };
 
 AudioOutput::AudioOutput(QObject* parent) : QObject(parent) {
@@ -58,7 +71,19 @@ AudioOutput::AudioOutput(QObject* parent) : QObject(parent) {
 AudioOutput::~AudioOutput() {
     close();
     thread_.quit();
-    thread_.wait();
+    if (!thread_.wait(3000))
+        qWarning("vst-audio: the sound thread did not end within 3 s");
+}
+
+bool AudioOutput::runOnOutputThread(const std::function<void()>& f, int timeoutMs) {
+    // The semaphore outlives a call that times out: the thread may still
+    // run it later.
+    auto done = std::make_shared<QSemaphore>(0);
+    QMetaObject::invokeMethod(sink_, [f, done] {
+        f();
+        done->release();
+    }, Qt::QueuedConnection);
+    return done->tryAcquire(1, timeoutMs);
 }
 
 void AudioOutput::setVolume(qreal volume) { volume_ = std::clamp<qreal>(volume, 0.0, 4.0); }
@@ -100,11 +125,19 @@ bool AudioOutput::open(int sampleRate, int channels) {
         paused_ = false;
         consumed_ = 0;
     }
-    bool started = false;
+    auto started = std::make_shared<std::atomic<bool>>(false);
+    deviceLatency_ = 0.1;  // the buffer asked for, until the device says
     sink_ = new AudioSink(this);
     sink_->moveToThread(&thread_);
-    QMetaObject::invokeMethod(sink_, [&] { started = sink_->start(format); }, Qt::BlockingQueuedConnection);
-    if (!started) {
+    AudioSink* sink = sink_;
+    if (!runOnOutputThread([sink, format, started] { *started = sink->start(format); }, 3000)) {
+        // The sound system did not answer: play on silently, and leave the
+        // device to the thread that is stuck with it.
+        qWarning("vst-audio: the sound device did not open within 3 s");
+        sink_ = nullptr;
+        return false;
+    }
+    if (!*started) {
         close();
         return false;
     }
@@ -117,10 +150,11 @@ void AudioOutput::close() {
     wakeWriters();
     if (sink_) {
         AudioSink* sink = sink_;
-        QMetaObject::invokeMethod(sink, [sink] {
-            sink->stop();
-            delete sink;
-        }, Qt::BlockingQueuedConnection);
+        if (!runOnOutputThread([sink] {
+                sink->stop();
+                delete sink;
+            }, 3000))
+            qWarning("vst-audio: the sound device did not close within 3 s");
         sink_ = nullptr;
     }
     std::lock_guard<std::mutex> lock(mutex_);
@@ -163,19 +197,43 @@ bool AudioOutput::write(const int16_t* samples, int frames, double ptsEnd, const
     return true;
 }
 
-qint64 AudioOutput::pull(char* data, qint64 maxSize) {
+qint64 AudioOutput::pull(char* data, qint64 maxSize, double deviceBuffered) {
+    deviceLatency_ = deviceBuffered;
     // Sound the device asks for while nothing is queued is silence, so that
     // the device keeps running through gaps.
     const size_t want = size_t(std::max<qint64>(maxSize, 0)) / sizeof(int16_t);
     std::memset(data, 0, want * sizeof(int16_t));
+    // The clock is read before the lock: its own lock is never taken inside ours.
+    AVClock* clock = scheduleClock_.load();
+    const double due = clock ? clock->runningValue() + latency() : 0;
     std::lock_guard<std::mutex> lock(mutex_);
-    if (paused_ || ring_.empty())
+    if (paused_ || ring_.empty() || channels_ <= 0)
         return qint64(want * sizeof(int16_t));
-    const size_t n = std::min(want, filled_);
     auto* out = reinterpret_cast<int16_t*>(data);
+    size_t skip = 0;  // samples of silence before the sound
+    if (clock) {
+        if (std::isnan(due))
+            return qint64(want * sizeof(int16_t));  // the picture has not started, or is paused
+        const double rate = double(sampleRate_) * channels_;
+        if (filled_ > 0 && ptsEnd_ >= 0) {
+            const double head = ptsEnd_ - double(filled_) / rate;  // pts of the next sample
+            const double early = head - due;
+            if (early < -kScheduleTolerance) {
+                // Late: drop what should already have been heard.
+                const size_t drop = std::min(filled_, size_t(std::llround(-early * sampleRate_)) * size_t(channels_));
+                readIndex_ = (readIndex_ + drop) % ring_.size();
+                filled_ -= drop;
+                consumed_ += drop;
+                spaceFreed_.notify_all();
+            } else if (early > kScheduleTolerance) {
+                skip = std::min(want, size_t(std::llround(early * sampleRate_)) * size_t(channels_));
+            }
+        }
+    }
+    const size_t n = std::min(want - skip, filled_);
     for (size_t k = 0; k < n; ++k)
-        out[k] = ring_[(readIndex_ + k) % ring_.size()];
-    applyVolume(out, n, float(volume_.load()));
+        out[skip + k] = ring_[(readIndex_ + k) % ring_.size()];
+    applyVolume(out + skip, n, float(volume_.load()));
     readIndex_ = (readIndex_ + n) % ring_.size();
     filled_ -= n;
     consumed_ += n;
@@ -204,7 +262,7 @@ double AudioOutput::playedPts() const {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!open_ || ptsEnd_ < 0 || sampleRate_ <= 0 || channels_ <= 0)
         return -1;
-    return ptsEnd_ - double(filled_) / (double(sampleRate_) * channels_);
+    return ptsEnd_ - double(filled_) / (double(sampleRate_) * channels_) - latency();
 }
 
 }  // namespace vistamo::media

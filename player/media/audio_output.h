@@ -2,6 +2,12 @@
 // thread writes interleaved signed 16-bit samples in the device's format;
 // the device pulls them on the output's own thread ("vst-audio"). Without a
 // usable device open() fails and the player plays on silently.
+//
+// With a schedule clock (the video clock) every pull hands the device the
+// samples that must be heard when the pull's data comes out of it: the
+// clock's time plus the device latency (what the device still holds, and
+// the sink's own latency). Samples that are late are dropped, and silence
+// fills in while the sound is early, so sound and picture meet.
 #pragma once
 
 #include <QObject>
@@ -11,12 +17,14 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <vector>
 
 namespace vistamo::media {
 
 class AudioSink;
+class AVClock;
 
 class AudioOutput : public QObject {
     Q_OBJECT
@@ -46,14 +54,30 @@ public:
     void close();
     // Wakes a writer blocked in write() so that it can see its abort flag.
     void wakeWriters();
-    // The pts of the sound being heard, or −1 when nothing is playing.
+    // The pts of the sound being heard (the device latency allowed for), or
+    // −1 when nothing is playing.
     double playedPts() const;
+
+    // Any thread. The clock that the sound follows while it is set (null:
+    // the sound plays as it comes, and the clock may follow it instead).
+    // The clock must outlive the output or be unset first.
+    void setScheduleClock(AVClock* clock) { scheduleClock_ = clock; }
+    // Seconds from a sample leaving this output to it being heard: the
+    // device's buffer (as it is now) and the sink's own latency.
+    double latency() const { return deviceLatency_.load() + sinkLatency_.load(); }
+    // The sink's latency beyond the device buffer, when a host knows it
+    // (the default is a typical sound server's).
+    void setSinkLatency(double seconds) { sinkLatency_ = seconds; }
+    // Sound is held to the schedule within this many seconds; further
+    // off, samples are dropped or silence is played.
+    static constexpr double kScheduleTolerance = 0.010;
 
     // The samples scaled by volume, saturating at the 16-bit range.
     static void applyVolume(int16_t* samples, size_t count, float volume);
 
-    // Called by the device's pull on the output thread.
-    qint64 pull(char* data, qint64 maxSize);
+    // Called by the device's pull on the output thread; deviceBuffered is
+    // the sound the device holds before this data, in seconds.
+    qint64 pull(char* data, qint64 maxSize, double deviceBuffered);
 
 private:
     QStringList backends_;
@@ -62,8 +86,15 @@ private:
     int sampleRate_ = 0;  // set by open(), read by the player after it
     int channels_ = 0;
 
+    // Runs f on the output thread and waits for it, at most timeoutMs;
+    // false when it did not finish in time (the thread is stuck).
+    bool runOnOutputThread(const std::function<void()>& f, int timeoutMs);
+
     QThread thread_;           // hosts the device object
-    AudioSink* sink_ = nullptr;  // lives on thread_
+    AudioSink* sink_ = nullptr;  // lives on thread_; set and cleared on the player's thread
+    std::atomic<AVClock*> scheduleClock_{nullptr};
+    std::atomic<double> deviceLatency_{0.1};  // written by the output thread at each pull
+    std::atomic<double> sinkLatency_{0.03};
 
     // The sample buffer between the player's audio thread and the device.
     mutable std::mutex mutex_;  // guards the members below

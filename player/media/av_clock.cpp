@@ -1,5 +1,7 @@
 #include "av_clock.h"
 
+#include <limits>
+
 namespace vistamo::media {
 
 AVClock::AVClock(QObject* parent) : QObject(parent) { timer_.start(); }
@@ -40,10 +42,28 @@ double AVClock::value() const {
     return wallValueLocked();
 }
 
+double AVClock::runningValue() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!started_ || paused_)
+        return std::numeric_limits<double>::quiet_NaN();
+    return wallValueLocked();
+}
+
+bool AVClock::followsAudio() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return automatic_ || type_ == AudioClock;
+}
+
 void AVClock::reset(double pts) {
     std::lock_guard<std::mutex> lock(mutex_);
     base_ = pts;
+    started_ = true;
     timer_.restart();
+}
+
+void AVClock::invalidate() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    started_ = false;
 }
 
 void AVClock::setPaused(bool paused) {

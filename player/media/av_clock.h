@@ -26,8 +26,18 @@ public:
 
     // Any thread.
     double value() const;
+    // The video or external clock's value while it runs: NaN before its
+    // first reset, after invalidate(), and while paused. The audio output
+    // schedules sound against it.
+    double runningValue() const;
+    // True when frames follow the audio (the automatic choice, or the
+    // audio clock) rather than the audio following the clock.
+    bool followsAudio() const;
     // Starts (or restarts) the clock at pts seconds.
     void reset(double pts);
+    // Stopped until the next reset (a seek: the first frame after it starts
+    // the clock again).
+    void invalidate();
     void setPaused(bool paused);
     bool isPaused() const;
 
@@ -42,6 +52,7 @@ private:
     bool automatic_ = true;
     ClockType type_ = AudioClock;
     double base_ = 0;       // pts at the last reset or resume
+    bool started_ = false;  // reset since construction or the last invalidate
     bool paused_ = false;
     QElapsedTimer timer_;   // running since the last reset or resume
     std::function<double()> audioPosition_;

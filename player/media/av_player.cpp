@@ -24,11 +24,16 @@ extern "C" {
 namespace vistamo::media {
 namespace {
 
+using queue::Wait;
+using namespace std::chrono_literals;
+
 // Demuxing stops reading while the queues hold this much: about two
 // seconds of video at typical rates, bounded in memory.
 constexpr size_t kVideoPacketsAhead = 64;
 constexpr size_t kAudioPacketsAhead = 128;
 constexpr size_t kQueueBytesLimit = 64u << 20;
+// The longest single wait of any playback thread: stop() is seen within it.
+constexpr auto kWaitStep = 50ms;
 
 void nameThisThread(const char* name) { pthread_setname_np(pthread_self(), name); }
 
@@ -56,6 +61,7 @@ public:
     void seek(double seconds);
     qint64 positionMs() const { return positionMs_.load(); }
     QString videoDecoderName() const { return video_ ? video_->name() : QString(); }
+    PlaybackStatistics statistics() const;
 
 private:
     void demuxLoop();
@@ -66,7 +72,13 @@ private:
     // Audio packets are decoded while sound plays, or for the position of a
     // file without video; otherwise they are dropped at the demuxer.
     bool queuesAudio() const { return audio_ && (audioAlive_ || !video_); }
-    bool waitUntilDue(double pts, int serial);
+    bool waitUntilDue(double due, int serial);
+    // Whether the frame of pts, being late, should give way to the next
+    // queued frame, which is already due too.
+    bool superseded(double pts, int serial) const;
+    // Seconds before its time at which a frame is handed over: the slowest
+    // renderer's measured way to the screen.
+    double presentationLead() const;
     void deliver(const VideoFrame& frame);
     void notifyEnd();
     double timestampOf(const AVFrame* frame, const AVStream* stream) const;
@@ -76,7 +88,8 @@ private:
     std::unique_ptr<StreamDecoder> video_;  // video decode thread after start
     std::unique_ptr<StreamDecoder> audio_;  // audio decode thread after start
     const int generation_;
-    bool started_ = false;  // owner thread
+    bool started_ = false;   // owner thread
+    bool scheduled_ = false; // owner thread: the sound follows the master clock
 
     PacketQueue videoPackets_;
     PacketQueue audioPackets_;
@@ -85,23 +98,32 @@ private:
     std::atomic<bool> abort_{false};
     std::atomic<bool> realTime_{true};
     std::atomic<bool> paused_{false};
-    std::atomic<bool> stepPending_{false};  // present one frame although paused (seek)
+    // The serial whose first frame is shown although paused (a seek while
+    // paused), or −1. Only a frame of that serial takes the step.
+    std::atomic<int> stepSerial_{-1};
     std::atomic<bool> audioAlive_{false};
     std::atomic<qint64> positionMs_{0};
     std::atomic<double> presentFrom_{-1};   // drop frames before this pts (seek); −1: none
     std::atomic<double> audioFrom_{-1};
     std::atomic<bool> endNotified_{false};
+    std::atomic<qint64> decoded_{0}, shown_{0}, dropped_{0};
 
-    // The demux thread reads under demuxMutex_, so that a seek request and
-    // the queue flush it implies never interleave with a read.
+    // Seek requests reach the demux thread under demuxMutex_. It reads
+    // without the lock (a read may block until stop() interrupts it) and
+    // queues a packet only if no seek came in meanwhile, so no packet read
+    // before a seek carries the new serial.
     std::mutex demuxMutex_;
     std::condition_variable demuxWake_;
     bool seekPending_ = false;  // guarded by demuxMutex_
     double seekTarget_ = 0;     // guarded by demuxMutex_
+    int seekGeneration_ = 0;    // guarded by demuxMutex_: counts seek requests
     bool endOfFile_ = false;    // demux thread only
 
     std::mutex presentMutex_;   // for presentWake_ only
     std::condition_variable presentWake_;
+
+    mutable std::mutex colourMutex_;
+    QString colour_;            // guarded by colourMutex_: the rule of the frame shown last
 
     std::thread demuxThread_, videoThread_, audioThread_, presentThread_;
 };
@@ -121,15 +143,21 @@ bool Playback::openDecoders(const QStringList& priority, const QVariantHash& opt
 
 void Playback::start(bool realTime) {
     realTime_ = realTime;
+    AVClock* clock = player_->masterClock();
+    AudioOutput* out = player_->audio();
     if (audio_ && realTime) {
         const AVCodecContext* c = audio_->context();
-        audioAlive_ = player_->audio()->open(c->sample_rate, c->ch_layout.nb_channels);
+        audioAlive_ = out->open(c->sample_rate, c->ch_layout.nb_channels);
     }
-    player_->masterClock()->setPaused(false);
-    player_->masterClock()->reset(0);
+    clock->setPaused(false);
+    clock->reset(0);
+    if (video_)
+        clock->invalidate();  // the first frame starts it
     if (audioAlive_) {
-        AudioOutput* out = player_->audio();
-        player_->masterClock()->setAudioPosition([out] { return out->playedPts(); });
+        clock->setAudioPosition([out] { return out->playedPts(); });
+        // With a video master the sound is scheduled against the picture.
+        scheduled_ = video_ && !clock->followsAudio();
+        out->setScheduleClock(scheduled_ ? clock : nullptr);
     }
     started_ = true;
     demuxThread_ = std::thread([this] { demuxLoop(); });
@@ -145,6 +173,7 @@ void Playback::stop() {
     if (!started_)
         return;
     abort_ = true;
+    source_->abort();  // a read blocked in the demuxer returns now
     videoPackets_.abort();
     audioPackets_.abort();
     frames_.abort();
@@ -161,6 +190,8 @@ void Playback::stop() {
         if (t->joinable())
             t->join();
     player_->masterClock()->setAudioPosition(nullptr);
+    if (scheduled_)
+        player_->audio()->setScheduleClock(nullptr);
     if (audioAlive_)
         player_->audio()->close();
     started_ = false;
@@ -180,17 +211,20 @@ void Playback::seek(double seconds) {
         std::lock_guard<std::mutex> lock(demuxMutex_);
         seekPending_ = true;
         seekTarget_ = std::max(0.0, seconds);
+        ++seekGeneration_;
         // Flushing here, under the demux lock, guarantees that no packet
         // read before the seek carries the new serial.
         videoPackets_.flush();
         audioPackets_.flush();
         presentFrom_ = seekTarget_;
         audioFrom_ = seekTarget_;
-        stepPending_ = paused_.load();
+        stepSerial_ = paused_ ? videoPackets_.serial() : -1;
         endNotified_ = false;
         demuxWake_.notify_all();
     }
     frames_.clear();
+    if (video_)
+        player_->masterClock()->invalidate();  // until the first frame at the target
     if (audioAlive_)
         player_->audio()->flush();
     std::lock_guard<std::mutex> lock(presentMutex_);
@@ -209,38 +243,51 @@ void Playback::demuxLoop() {
     nameThisThread("vst-demux");
     AVFormatContext* format = source_->format();
     int readErrors = 0;
-    std::unique_lock<std::mutex> lock(demuxMutex_);
     while (!abort_) {
-        if (seekPending_) {
-            seekPending_ = false;
-            const int64_t ts = int64_t((seekTarget_ + source_->startTime()) * AV_TIME_BASE);
+        bool seekNow = false;
+        double target = 0;
+        int generation = 0;
+        {
+            std::unique_lock<std::mutex> lock(demuxMutex_);
+            if (seekPending_) {
+                seekPending_ = false;
+                seekNow = true;
+                target = seekTarget_;
+            } else if (endOfFile_ || queuesFull()) {
+                demuxWake_.wait_for(lock, endOfFile_ ? 100ms : 5ms);
+                continue;
+            }
+            generation = seekGeneration_;
+        }
+        if (seekNow) {
+            const int64_t ts = int64_t((target + source_->startTime()) * AV_TIME_BASE);
             avformat_seek_file(format, -1, INT64_MIN, ts, ts, 0);
             endOfFile_ = false;
             readErrors = 0;
-        }
-        if (endOfFile_ || queuesFull()) {
-            demuxWake_.wait_for(lock, std::chrono::milliseconds(endOfFile_ ? 100 : 5));
             continue;
         }
         PacketPtr packet(av_packet_alloc());
         const int rc = av_read_frame(format, packet.get());
+        std::lock_guard<std::mutex> lock(demuxMutex_);
+        if (abort_ || generation != seekGeneration_)
+            continue;  // read before a seek: its place is gone
         if (rc < 0) {
             if (rc == AVERROR(EAGAIN))
                 continue;
             // The end, or a read error that repeats (a truncated or damaged
             // file): whatever was read plays out.
-            if (rc != AVERROR_EOF && ++readErrors < 8)
+            if (rc != AVERROR_EOF && rc != AVERROR_EXIT && ++readErrors < 8)
                 continue;
-            if (video_) videoPackets_.push(nullptr);
-            if (audio_) audioPackets_.push(nullptr);
+            if (video_) videoPackets_.pushEnd(0ms);
+            if (audio_) audioPackets_.pushEnd(0ms);
             endOfFile_ = true;
             continue;
         }
         readErrors = 0;
         if (packet->stream_index == source_->videoIndex() && video_)
-            videoPackets_.push(std::move(packet));
+            videoPackets_.push(std::move(packet), 0ms);
         else if (packet->stream_index == source_->audioIndex() && queuesAudio())
-            audioPackets_.push(std::move(packet));
+            audioPackets_.push(std::move(packet), 0ms);
     }
 }
 
@@ -257,36 +304,58 @@ void Playback::videoDecodeLoop() {
     nameThisThread("vst-vdec");
     AVCodecContext* context = video_->context();
     const AVStream* stream = source_->videoStream();
+    const bool jpeg = stream->codecpar->codec_id == AV_CODEC_ID_MJPEG;
     FramePtr decoded(av_frame_alloc()), software(av_frame_alloc());
     int serial = -1;
-    PacketPtr packet;
-    int packetSerial = 0;
-    while (videoPackets_.pop(packet, &packetSerial)) {
-        if (packetSerial != serial) {
+    // Queues the entry (a frame, or the end when frame is null), waiting
+    // for room; false when the playback stops. An entry of a serial that
+    // a seek has left behind is dropped.
+    auto hand = [&](VideoFrame* frame) {
+        DecodedFrame decodedFrame{frame ? *frame : VideoFrame(), serial};
+        for (;;) {
+            // The end marker is a frame without a picture.
+            const Wait w = frames_.push(decodedFrame, kWaitStep);
+            if (w == Wait::Ok)
+                return true;
+            if (w == Wait::Aborted || abort_)
+                return false;
+            if (videoPackets_.serial() != serial)
+                return true;
+        }
+    };
+    while (!abort_) {
+        PacketQueue::Entry entry;
+        const Wait w = videoPackets_.pop(entry, kWaitStep);
+        if (w == Wait::Aborted)
+            return;
+        if (w == Wait::TimedOut)
+            continue;
+        if (entry.serial != serial) {
             if (serial != -1)
                 avcodec_flush_buffers(context);
-            serial = packetSerial;
+            serial = entry.serial;
         }
-        if (avcodec_send_packet(context, packet.get()) < 0 && packet)
+        AVPacket* packet = entry.end ? nullptr : entry.item.get();
+        if (avcodec_send_packet(context, packet) < 0 && packet)
             continue;  // a damaged packet: skip it
         for (;;) {
             const int rc = avcodec_receive_frame(context, decoded.get());
             if (rc < 0)
                 break;
+            ++decoded_;
             av_frame_unref(software.get());
             if (!video_->toSoftware(decoded.get(), software.get()))
                 continue;
-            VideoFrame frame(software.get(), timestampOf(decoded.get(), stream));
+            // Handed on in the decoder's own format: renderers that need
+            // another get it converted at delivery.
+            VideoFrame frame(software.get(), timestampOf(decoded.get(), stream), jpeg);
             av_frame_unref(decoded.get());
-            // Renderers get planar YUV 4:2:0 unless they ask for another format.
-            if (frame.format() != VideoFormat::Format_YUV420P)
-                frame = frame.to(VideoFormat::Format_YUV420P);
-            if (frame.isValid() && !frames_.push({frame, serial}))
+            if (frame.isValid() && !hand(&frame))
                 return;
         }
-        if (!packet) {
+        if (entry.end) {
             // Drained: mark the end and make the decoder usable after a seek.
-            if (!frames_.push({VideoFrame(), serial}))
+            if (!hand(nullptr))
                 return;
             avcodec_flush_buffers(context);
         }
@@ -302,21 +371,25 @@ void Playback::audioDecodeLoop() {
     SwrContext* swr = nullptr;
     std::vector<int16_t> pcm;
     int serial = -1;
-    PacketPtr packet;
-    int packetSerial = 0;
-    while (audioPackets_.pop(packet, &packetSerial)) {
-        if (packetSerial != serial) {
+    while (!abort_) {
+        PacketQueue::Entry entry;
+        const Wait w = audioPackets_.pop(entry, kWaitStep);
+        if (w == Wait::Aborted)
+            break;
+        if (w == Wait::TimedOut)
+            continue;
+        if (entry.serial != serial) {
             if (serial != -1)
                 avcodec_flush_buffers(context);
-            serial = packetSerial;
+            serial = entry.serial;
         }
-        if (!packet) {
+        if (entry.end) {
             avcodec_flush_buffers(context);
             if (!video_)
                 notifyEnd();
             continue;
         }
-        if (avcodec_send_packet(context, packet.get()) < 0)
+        if (avcodec_send_packet(context, entry.item.get()) < 0)
             continue;
         while (avcodec_receive_frame(context, decoded.get()) >= 0) {
             const double pts = timestampOf(decoded.get(), stream);
@@ -362,24 +435,46 @@ void Playback::audioDecodeLoop() {
     swr_free(&swr);
 }
 
-bool Playback::waitUntilDue(double pts, int serial) {
+bool Playback::waitUntilDue(double due, int serial) {
     std::unique_lock<std::mutex> lock(presentMutex_);
     for (;;) {
         if (abort_ || videoPackets_.serial() != serial)
             return false;
-        if (stepPending_)
+        if (stepSerial_ == serial)
             return true;
         if (paused_) {
-            presentWake_.wait_for(lock, std::chrono::milliseconds(100));
+            presentWake_.wait_for(lock, 100ms);
             continue;
         }
         if (!realTime_)
             return true;
-        const double delay = pts - player_->masterClock()->value();
+        const double delay = due - player_->masterClock()->value();
         if (delay <= 0)
             return true;
         presentWake_.wait_for(lock, std::chrono::microseconds(int64_t(std::min(delay, 0.05) * 1e6)));
     }
+}
+
+bool Playback::superseded(double pts, int serial) const {
+    if (!realTime_ || stepSerial_ == serial || paused_)
+        return false;
+    double next = -1;
+    frames_.peekItem([&](const DecodedFrame& f) {
+        if (f.serial == serial && f.frame.isValid())
+            next = f.frame.timestamp();
+    });
+    if (next < 0)
+        return false;  // nothing newer to show instead
+    const double now = player_->masterClock()->value() + presentationLead();
+    return next > pts && next <= now;
+}
+
+double Playback::presentationLead() const {
+    std::lock_guard<std::mutex> lock(player_->renderersMutex_);
+    double lead = 0;
+    for (const VideoRenderer* renderer : player_->renderers_)
+        lead = std::max(lead, renderer->presentationDelay());
+    return std::min(lead, 0.5);
 }
 
 void Playback::deliver(const VideoFrame& frame) {
@@ -387,7 +482,7 @@ void Playback::deliver(const VideoFrame& frame) {
     VideoFrame converted;
     for (VideoRenderer* renderer : player_->renderers_) {
         const VideoFormat::PixelFormat wanted = renderer->preferredPixelFormat();
-        if (renderer->isPreferredPixelFormatForced() && wanted != frame.format()) {
+        if (renderer->isPreferredPixelFormatForced() && !renderer->takesAsIs(frame)) {
             if (converted.format() != wanted)
                 converted = frame.to(wanted);
             if (converted.isValid())
@@ -409,20 +504,23 @@ void Playback::notifyEnd() {
 
 void Playback::presentLoop() {
     nameThisThread("vst-present");
+    AVClock* clock = player_->masterClock();
     bool clockStarted = false;
-    FrameQueue::Entry entry;
     while (!abort_) {
-        if (!frames_.pop(entry, 50))
+        FrameQueue::Entry entry;
+        if (frames_.pop(entry, kWaitStep) != Wait::Ok)
             continue;
-        if (entry.serial != videoPackets_.serial())
+        const VideoFrame& frame = entry.item.frame;
+        const int serial = entry.item.serial;
+        if (serial != videoPackets_.serial())
             continue;  // decoded before a seek
-        if (!entry.frame.isValid()) {
-            // A still stays on show until the caller pauses or stops it.
+        if (!frame.isValid()) {
+            // The end. A still stays on show until the caller pauses or stops it.
             if (!source_->isStill())
                 notifyEnd();
             continue;
         }
-        const double pts = entry.frame.timestamp();
+        const double pts = frame.timestamp();
         const double from = presentFrom_.load();
         if (from >= 0) {
             // Decode forward from the key frame; show the first frame at or
@@ -430,20 +528,55 @@ void Playback::presentLoop() {
             if (pts < from - 0.001)
                 continue;
             presentFrom_ = -1;
-            player_->masterClock()->reset(pts);
-            clockStarted = true;
+            clockStarted = false;
         }
+        const double lead = presentationLead();
         if (!clockStarted) {
-            player_->masterClock()->reset(pts);
+            // The clock reads pts when this frame is on the screen and its
+            // sound is heard: it starts behind by the longer of the two ways.
+            const double audioLead = scheduled_ ? player_->audio()->latency() : 0;
+            clock->reset(pts - std::max(lead, audioLead));
             clockStarted = true;
         }
-        if (!waitUntilDue(pts, entry.serial))
+        if (!waitUntilDue(pts - lead, serial))
             continue;
-        deliver(entry.frame);
-        stepPending_ = false;
+        if (superseded(pts, serial)) {
+            ++dropped_;
+            continue;
+        }
+        deliver(frame);
+        ++shown_;
+        {
+            const QString colour = QString::fromStdString(colour::describe(frame.colourRule()));
+            std::lock_guard<std::mutex> lock(colourMutex_);
+            if (colour != colour_)
+                colour_ = colour;
+        }
+        int stepped = serial;
+        stepSerial_.compare_exchange_strong(stepped, -1);
         positionMs_ = qint64(std::llround(pts * 1000));
         emit player_->positionChanged(positionMs_.load());
     }
+}
+
+PlaybackStatistics Playback::statistics() const {
+    PlaybackStatistics s;
+    if (const AVStream* v = source_->videoStream()) {
+        s.decoder = videoDecoderName();
+        s.hardware = video_ && video_->isHardware();
+        s.size = QSize(v->codecpar->width, v->codecpar->height);
+        const AVRational rate = v->avg_frame_rate.num > 0 ? v->avg_frame_rate : v->r_frame_rate;
+        s.frameRate = rate.num > 0 && rate.den > 0 ? av_q2d(rate) : 0;
+        s.sourceFrames = v->nb_frames > 0 ? v->nb_frames : qint64(std::llround(source_->duration() * s.frameRate));
+    }
+    {
+        std::lock_guard<std::mutex> lock(colourMutex_);
+        s.colour = colour_;
+    }
+    s.decoded = decoded_.load();
+    s.shown = shown_.load();
+    s.dropped = dropped_.load();
+    return s;
 }
 
 AVPlayer::AVPlayer(QObject* parent)
@@ -470,13 +603,22 @@ bool AVPlayer::load() {
     if (isPlaying())
         stopPlayback(false);
     playback_.reset();
-    if (file_.isEmpty()) {
+    lastStatistics_ = PlaybackStatistics();
+    if (file_.isEmpty() && !openBytes_) {
         emit error(QStringLiteral("No file to open"));
         return false;
     }
     QString reason;
-    static const std::atomic<bool> kNeverAbort{false};
-    std::unique_ptr<MediaSource> source = MediaSource::open(file_, &kNeverAbort, &reason);
+    std::unique_ptr<MediaSource> source;
+    if (openBytes_) {
+        std::unique_ptr<ByteSource> bytes = openBytes_();
+        if (bytes)
+            source = MediaSource::open(std::move(bytes), &reason);
+        else
+            reason = QStringLiteral("no bytes to read");
+    } else {
+        source = MediaSource::open(file_, &reason);
+    }
     auto playback = source ? std::make_unique<Playback>(this, std::move(source), ++generation_) : nullptr;
     if (playback && !playback->openDecoders(decoderPriority_, codecOptions_, &reason))
         playback.reset();
@@ -522,6 +664,8 @@ void AVPlayer::stop() { stopPlayback(endAction_ == MediaEndAction_Default); }
 
 void AVPlayer::stopPlayback(bool clearRenderers) {
     // The next play() opens the file again from its start.
+    if (playback_)
+        lastStatistics_ = playback_->statistics();
     playback_.reset();
     if (clearRenderers) {
         std::lock_guard<std::mutex> lock(renderersMutex_);
@@ -540,6 +684,8 @@ void AVPlayer::seek(qint64 ms) {
 qint64 AVPlayer::position() const { return playback_ ? playback_->positionMs() : 0; }
 
 QString AVPlayer::videoDecoderName() const { return playback_ ? playback_->videoDecoderName() : QString(); }
+
+PlaybackStatistics AVPlayer::statistics() const { return playback_ ? playback_->statistics() : lastStatistics_; }
 
 void AVPlayer::onMediaEnd(int generation) {
     if (generation != generation_ || state_ == StoppedState)

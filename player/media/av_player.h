@@ -5,7 +5,10 @@
 // Threads of one playback (each named): "vst-demux" reads packets into one
 // PacketQueue per stream; "vst-vdec" decodes video into the FrameQueue;
 // "vst-adec" decodes and resamples audio into the AudioOutput; "vst-present"
-// waits for each frame's time on the master clock and calls the renderers.
+// waits for each frame's time on the master clock and calls the renderers,
+// dropping a frame only when it is late and a later one is already due.
+// With a video or external master clock the AudioOutput schedules the
+// sound against it, its device latency included, so both meet.
 // Every public function is for the thread that owns the player (the GUI
 // thread); signals are emitted there, except positionChanged, which the
 // presentation thread emits (queued to receivers on other threads).
@@ -13,10 +16,12 @@
 
 #include <QList>
 #include <QObject>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QVariantHash>
 
+#include <functional>
 #include <memory>
 
 #include "audio_output.h"
@@ -26,6 +31,21 @@
 namespace vistamo::media {
 
 class Playback;
+class ByteSource;
+
+// What one playback has done since its file was opened, for the statistics
+// overlay and the benchmarks.
+struct PlaybackStatistics {
+    QString decoder;            // "FFmpeg" (software), "CUDA", "VAAPI"; empty without video
+    bool hardware = false;
+    QSize size;                 // of the video stream
+    double frameRate = 0;       // frames per second; 0 when unknown
+    QString colour;             // the colour rule of the frames shown ("BT.709 limited")
+    qint64 sourceFrames = 0;    // frames the video stream holds (its count, else duration × rate); 0 unknown
+    qint64 decoded = 0;         // frames out of the decoder
+    qint64 shown = 0;           // frames handed to the renderers
+    qint64 dropped = 0;         // frames skipped because they were late and a later one was due
+};
 
 class AVPlayer : public QObject {
     Q_OBJECT
@@ -87,6 +107,14 @@ public:
     // and tests); true by default.
     void setRealTime(bool realTime) { realTime_ = realTime; }
 
+    // Takes the medium's bytes from sources that open() makes instead of
+    // the file (not seekable); an empty function goes back to files.
+    void setByteSource(std::function<std::unique_ptr<ByteSource>()> open) { openBytes_ = std::move(open); }
+
+    // The current playback's, or the last one's once it stopped (until the
+    // next file opens).
+    PlaybackStatistics statistics() const;
+
 signals:
     void stateChanged(vistamo::media::AVPlayer::State state);
     void positionChanged(qint64 position);
@@ -107,11 +135,13 @@ private:
     qint64 durationMs_ = 0;
     bool realTime_ = true;
     QVariantHash codecOptions_;
+    std::function<std::unique_ptr<ByteSource>()> openBytes_;
     QStringList decoderPriority_{QStringLiteral("FFmpeg")};
 
     AudioOutput* audio_;
     AVClock* clock_;
     std::unique_ptr<Playback> playback_;  // the open file and its threads
+    PlaybackStatistics lastStatistics_;   // of the playback that stopped last
     int generation_ = 0;                  // counts playbacks, to drop stale end notices
 
     // The renderer list is read by the presentation thread.

@@ -20,11 +20,6 @@ QString avErrorText(int code) {
     return QString::fromUtf8(text);
 }
 
-int interruptCallback(void* opaque) {
-    const auto* abort = static_cast<const std::atomic<bool>*>(opaque);
-    return abort && abort->load() ? 1 : 0;
-}
-
 // The hardware pixel format chosen at open, kept in the context's opaque.
 AVPixelFormat pickHardwareFormat(AVCodecContext* context, const AVPixelFormat* formats) {
     const auto wanted = AVPixelFormat(reinterpret_cast<intptr_t>(context->opaque));
@@ -39,6 +34,8 @@ AVPixelFormat pickHardwareFormat(AVCodecContext* context, const AVPixelFormat* f
 void applyOptions(AVCodecContext* context, const QVariant& options) {
     const QVariantHash hash = options.toHash();
     for (auto it = hash.begin(); it != hash.end(); ++it) {
+        if (it.key().compare(QLatin1String("skip_frame"), Qt::CaseInsensitive) == 0)
+            continue;  // a player shows every frame it can
         const QByteArray key = it.key().toUtf8();
         const QByteArray value = it.value().toString().toUtf8();
         if (av_opt_set(context, key.constData(), value.constData(), AV_OPT_SEARCH_CHILDREN) < 0)
@@ -123,9 +120,31 @@ bool StreamDecoder::toSoftware(AVFrame* frame, AVFrame* software) const {
     return true;
 }
 
-MediaSource::~MediaSource() { avformat_close_input(&format_); }
+MediaSource::~MediaSource() {
+    avformat_close_input(&format_);
+    if (io_) {
+        av_freep(&io_->buffer);
+        avio_context_free(&io_);
+    }
+}
 
-std::unique_ptr<MediaSource> MediaSource::open(const QString& path, const std::atomic<bool>* abort, QString* error) {
+int MediaSource::interrupted(void* opaque) { return static_cast<MediaSource*>(opaque)->aborted() ? 1 : 0; }
+
+int MediaSource::readBytes(void* opaque, uint8_t* data, int size) {
+    auto* self = static_cast<MediaSource*>(opaque);
+    // A source that has nothing yet is asked again until it has, ends, or
+    // the player stops.
+    while (!self->aborted()) {
+        const int n = self->bytes_->read(data, size, 50);
+        if (n > 0)
+            return n;
+        if (n < 0)
+            return AVERROR_EOF;
+    }
+    return AVERROR_EXIT;
+}
+
+std::unique_ptr<MediaSource> MediaSource::open(const QString& path, QString* error) {
     const QFileInfo info(path);
     if (!info.exists()) {
         *error = QStringLiteral("no such file");
@@ -141,43 +160,76 @@ std::unique_ptr<MediaSource> MediaSource::open(const QString& path, const std::a
         *error = QStringLiteral("the file is empty");
         return nullptr;
     }
-    auto source = std::make_unique<MediaSource>();
-    source->format_ = avformat_alloc_context();
-    source->format_->interrupt_callback.callback = interruptCallback;
-    source->format_->interrupt_callback.opaque = const_cast<std::atomic<bool>*>(abort);
+    auto source = std::unique_ptr<MediaSource>(new MediaSource);
+    const QByteArray url = "file:" + QFile::encodeName(path);
+    if (!source->finishOpen(url.constData(), error))
+        return nullptr;
+    return source;
+}
+
+std::unique_ptr<MediaSource> MediaSource::open(std::unique_ptr<ByteSource> bytes, QString* error) {
+    auto source = std::unique_ptr<MediaSource>(new MediaSource);
+    source->bytes_ = std::move(bytes);
+    constexpr int kBlock = 64 * 1024;
+    auto* buffer = static_cast<unsigned char*>(av_malloc(kBlock));
+    source->io_ = buffer ? avio_alloc_context(buffer, kBlock, 0, source.get(), &MediaSource::readBytes, nullptr,
+                                              nullptr)
+                         : nullptr;
+    if (!source->io_) {
+        av_free(buffer);
+        *error = QStringLiteral("not enough memory");
+        return nullptr;
+    }
+    source->io_->seekable = 0;
+    if (!source->finishOpen(nullptr, error))
+        return nullptr;
+    return source;
+}
+
+bool MediaSource::finishOpen(const char* url, QString* error) {
+    format_ = avformat_alloc_context();
+    if (!format_) {
+        *error = QStringLiteral("not enough memory");
+        return false;
+    }
+    format_->interrupt_callback.callback = &MediaSource::interrupted;
+    format_->interrupt_callback.opaque = this;
+    if (io_) {
+        format_->pb = io_;
+        format_->flags |= AVFMT_FLAG_CUSTOM_IO;
+    }
     AVDictionary* options = nullptr;
     av_dict_set(&options, "protocol_whitelist", "file", 0);
-    const QByteArray url = "file:" + QFile::encodeName(path);
-    int rc = avformat_open_input(&source->format_, url.constData(), nullptr, &options);
+    int rc = avformat_open_input(&format_, url ? url : "", nullptr, &options);
     av_dict_free(&options);
     if (rc < 0) {
         *error = QStringLiteral("not a media file (%1)").arg(avErrorText(rc));
-        return nullptr;
+        return false;
     }
-    rc = avformat_find_stream_info(source->format_, nullptr);
+    rc = avformat_find_stream_info(format_, nullptr);
     if (rc < 0) {
         *error = QStringLiteral("cannot read the streams (%1)").arg(avErrorText(rc));
-        return nullptr;
+        return false;
     }
-    source->videoIndex_ = av_find_best_stream(source->format_, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    source->audioIndex_ = av_find_best_stream(source->format_, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-    if (source->videoIndex_ < 0) source->videoIndex_ = -1;
-    if (source->audioIndex_ < 0) source->audioIndex_ = -1;
-    if (source->videoIndex_ < 0 && source->audioIndex_ < 0) {
+    videoIndex_ = av_find_best_stream(format_, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    audioIndex_ = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    if (videoIndex_ < 0) videoIndex_ = -1;
+    if (audioIndex_ < 0) audioIndex_ = -1;
+    if (videoIndex_ < 0 && audioIndex_ < 0) {
         *error = QStringLiteral("no video or audio stream");
-        return nullptr;
+        return false;
     }
-    AVFormatContext* f = source->format_;
+    AVFormatContext* f = format_;
     if (f->start_time != AV_NOPTS_VALUE)
-        source->startTime_ = double(f->start_time) / AV_TIME_BASE;
+        startTime_ = double(f->start_time) / AV_TIME_BASE;
     if (f->duration != AV_NOPTS_VALUE && f->duration > 0)
-        source->duration_ = double(f->duration) / AV_TIME_BASE;
+        duration_ = double(f->duration) / AV_TIME_BASE;
     const char* demuxer = f->iformat ? f->iformat->name : "";
-    const AVStream* v = source->videoStream();
-    source->still_ = v && source->audioIndex_ < 0 &&
-                     (std::strcmp(demuxer, "image2") == 0 || std::strstr(demuxer, "_pipe") != nullptr ||
-                      (v->disposition & AV_DISPOSITION_ATTACHED_PIC));
-    return source;
+    const AVStream* v = videoStream();
+    still_ = v && audioIndex_ < 0 &&
+             (std::strcmp(demuxer, "image2") == 0 || std::strstr(demuxer, "_pipe") != nullptr ||
+              (v->disposition & AV_DISPOSITION_ATTACHED_PIC));
+    return true;
 }
 
 }  // namespace vistamo::media

@@ -24,8 +24,9 @@ public:
     // Opens the decoder of stream. For video, priority names the decoders to
     // try in order: "CUDA" (CUDA, then VA-API hardware decoding where a
     // device exists), "VAAPI", "FFmpeg" (software). options holds, per name,
-    // codec options such as {"FFmpeg": {"skip_frame": "NoRef"}}; unknown
-    // options are ignored.
+    // codec options such as {"FFmpeg": {"threads": "2"}}; unknown options
+    // are ignored, and so is "skip_frame": every frame is decoded (frames
+    // are dropped only when they are late at presentation, and counted).
     static std::unique_ptr<StreamDecoder> open(AVStream* stream, const QStringList& priority,
                                                const QVariantHash& options, QString* error);
 
@@ -42,14 +43,29 @@ private:
     QString name_;
 };
 
+// Bytes of a medium from somewhere other than a local file (a host's
+// stream; tests). read() may block, but returns within timeoutMs: 0 when
+// nothing arrived yet (the player asks again unless it is stopping), −1
+// at the end.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    virtual int read(uint8_t* data, int size, int timeoutMs) = 0;
+};
+
 class MediaSource {
 public:
     ~MediaSource();
 
-    // Opens path as a local file; null with a reason on failure. abort
-    // interrupts blocking reads.
-    static std::unique_ptr<MediaSource> open(const QString& path, const std::atomic<bool>* abort,
-                                             QString* error);
+    // Opens path as a local file; null with a reason on failure.
+    static std::unique_ptr<MediaSource> open(const QString& path, QString* error);
+    // Opens a stream of bytes (not seekable); name is for messages only.
+    static std::unique_ptr<MediaSource> open(std::unique_ptr<ByteSource> bytes, QString* error);
+
+    // Any thread: makes every blocking read return at once from now on
+    // (FFmpeg's interrupt callback, and the reads of a ByteSource).
+    void abort() { aborted_ = true; }
+    bool aborted() const { return aborted_.load(); }
 
     AVFormatContext* format() const { return format_; }
     int videoIndex() const { return videoIndex_; }
@@ -64,7 +80,14 @@ public:
     bool isStill() const { return still_; }
 
 private:
+    bool finishOpen(const char* url, QString* error);
+    static int readBytes(void* opaque, uint8_t* data, int size);
+    static int interrupted(void* opaque);
+
     AVFormatContext* format_ = nullptr;
+    std::unique_ptr<ByteSource> bytes_;  // read by the demux thread
+    AVIOContext* io_ = nullptr;          // over bytes_
+    std::atomic<bool> aborted_{false};
     int videoIndex_ = -1;
     int audioIndex_ = -1;
     double duration_ = 0;

@@ -32,35 +32,50 @@ struct ScalerCache {
     ~ScalerCache() { sws_freeContext(context); }
 };
 
-SwsContext* scalerFor(const AVFrame* src, int width, int height, AVPixelFormat dst) {
+bool fullRangeFormat(AVPixelFormat format) {
+    return format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUVJ422P || format == AV_PIX_FMT_YUVJ444P ||
+           format == AV_PIX_FMT_YUVJ440P || format == AV_PIX_FMT_YUVJ411P;
+}
+
+// A scaler from the frame to width × height of dst, converting by rule:
+// YUV to RGB by the rule's matrix and range, YUV to YUV keeping both.
+SwsContext* scalerFor(const AVFrame* src, const colour::ColourRule& rule, int width, int height, AVPixelFormat dst) {
     thread_local ScalerCache cache;
-    // Full-range sources (JPEG) are scaled as their plain format with the
+    // Full-range formats (JPEG) are scaled as their plain format with the
     // full-range flag, which swscale otherwise warns about.
     AVPixelFormat srcFormat = AVPixelFormat(src->format);
-    bool fullRange = src->color_range == AVCOL_RANGE_JPEG;
     switch (srcFormat) {
-    case AV_PIX_FMT_YUVJ420P: srcFormat = AV_PIX_FMT_YUV420P; fullRange = true; break;
-    case AV_PIX_FMT_YUVJ422P: srcFormat = AV_PIX_FMT_YUV422P; fullRange = true; break;
-    case AV_PIX_FMT_YUVJ444P: srcFormat = AV_PIX_FMT_YUV444P; fullRange = true; break;
+    case AV_PIX_FMT_YUVJ420P: srcFormat = AV_PIX_FMT_YUV420P; break;
+    case AV_PIX_FMT_YUVJ422P: srcFormat = AV_PIX_FMT_YUV422P; break;
+    case AV_PIX_FMT_YUVJ444P: srcFormat = AV_PIX_FMT_YUV444P; break;
     default: break;
     }
-    cache.context = sws_getCachedContext(cache.context, src->width, src->height, srcFormat, width, height,
-                                         dst, SWS_BILINEAR, nullptr, nullptr, nullptr);
-    if (cache.context && fullRange) {
-        int* inv;
-        int srcRange, *table, dstRange, brightness, contrast, saturation;
-        if (sws_getColorspaceDetails(cache.context, &inv, &srcRange, &table, &dstRange, &brightness,
-                                     &contrast, &saturation) >= 0)
-            sws_setColorspaceDetails(cache.context, inv, 1, table, dstRange, brightness, contrast, saturation);
+    // Accurate rounding keeps swscale off shortcuts with fixed coefficients.
+    cache.context = sws_getCachedContext(cache.context, src->width, src->height, srcFormat, width, height, dst,
+                                         SWS_BILINEAR, nullptr, nullptr, nullptr);
+    if (cache.context) {
+        const int* table = sws_getCoefficients(colour::h273Matrix(rule.matrix));
+        const int full = rule.range == colour::YuvRange::Full ? 1 : 0;
+        const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(dst);
+        // An RGB result is full range; a YUV one keeps the source's range.
+        const int dstFull = d && (d->flags & AV_PIX_FMT_FLAG_RGB) ? 1 : full;
+        sws_setColorspaceDetails(cache.context, table, full, table, dstFull, 0, 1 << 16, 1 << 16);
     }
     return cache.context;
 }
 
 }  // namespace
 
-VideoFrame::VideoFrame(const AVFrame* frame, double timestamp) : timestamp_(timestamp) {
+VideoFrame::VideoFrame(const AVFrame* frame, double timestamp, bool jpeg) : timestamp_(timestamp) {
     if (!frame)
         return;
+    colour::ColourTags tags;
+    tags.matrix = frame->colorspace;
+    tags.range = frame->color_range;
+    tags.height = frame->height;
+    tags.jpeg = jpeg;
+    tags.fullRangeFormat = fullRangeFormat(AVPixelFormat(frame->format));
+    rule_ = colour::resolveColourRule(tags);
     frame_ = makeFrame();
     if (!frame_ || av_frame_ref(frame_.get(), frame) < 0)
         frame_.reset();
@@ -101,12 +116,16 @@ VideoFrame VideoFrame::to(VideoFormat::PixelFormat format, QSize size) const {
     out->height = size.height();
     if (av_frame_get_buffer(out.get(), 0) < 0)
         return {};
-    SwsContext* sws = scalerFor(frame_.get(), size.width(), size.height(), dst);
+    SwsContext* sws = scalerFor(frame_.get(), rule_, size.width(), size.height(), dst);
     if (!sws || sws_scale(sws, frame_->data, frame_->linesize, 0, frame_->height, out->data, out->linesize) <= 0)
         return {};
+    // The samples keep their meaning; the tags say so.
+    out->colorspace = AVColorSpace(colour::h273Matrix(rule_.matrix));
+    out->color_range = AVColorRange(colour::avRange(rule_.range));
     VideoFrame result;
     result.frame_ = std::move(out);
     result.timestamp_ = timestamp_;
+    result.rule_ = rule_;
     return result;
 }
 
@@ -119,7 +138,7 @@ QImage VideoFrame::toImage(QImage::Format format, QSize size) const {
     QImage image(size, format);
     if (image.isNull())
         return {};
-    SwsContext* sws = scalerFor(frame_.get(), size.width(), size.height(), dst);
+    SwsContext* sws = scalerFor(frame_.get(), rule_, size.width(), size.height(), dst);
     uint8_t* planes[4] = {image.bits(), nullptr, nullptr, nullptr};
     int strides[4] = {int(image.bytesPerLine()), 0, 0, 0};
     if (!sws || sws_scale(sws, frame_->data, frame_->linesize, 0, frame_->height, planes, strides) <= 0)

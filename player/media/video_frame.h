@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "colour_rule.h"
 #include "video_format.h"
 
 struct AVFrame;
@@ -17,7 +18,9 @@ class VideoFrame {
 public:
     VideoFrame() = default;
     // Takes a new reference to frame; timestamp in seconds from the start.
-    VideoFrame(const AVFrame* frame, double timestamp);
+    // jpeg: the frame is a JPEG picture (BT.601 full range whatever its
+    // tags say).
+    VideoFrame(const AVFrame* frame, double timestamp, bool jpeg = false);
 
     bool isValid() const { return bool(frame_); }
     int width() const;
@@ -29,18 +32,24 @@ public:
     const uchar* constBits(int plane = 0) const;
     int bytesPerLine(int plane = 0) const;
     double timestamp() const { return timestamp_; }
+    // How its samples are coded: from its tags, guessed from its height
+    // when they name no matrix (the colour rule).
+    const colour::ColourRule& colourRule() const { return rule_; }
     const AVFrame* avFrame() const { return frame_.get(); }
 
     // The picture scaled to size (the frame's own size when empty) in
-    // another pixel format; an invalid frame when the conversion fails.
+    // another pixel format; an invalid frame when the conversion fails. A
+    // YUV result keeps the frame's matrix and range.
     VideoFrame to(VideoFormat::PixelFormat format, QSize size = QSize()) const;
     // The picture as an image of the given format and size (the frame's own
-    // when empty). Supported: ARGB32, RGB32, RGB888, RGBA8888, Grayscale8.
+    // when empty), converted by its colour rule. Supported: ARGB32, RGB32,
+    // RGB888, RGBA8888, Grayscale8.
     QImage toImage(QImage::Format format = QImage::Format_ARGB32, QSize size = QSize()) const;
 
 private:
     std::shared_ptr<AVFrame> frame_;
     double timestamp_ = 0;
+    colour::ColourRule rule_;
 };
 
 }  // namespace vistamo::media

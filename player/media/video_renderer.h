@@ -16,10 +16,18 @@ public:
     virtual ~VideoRenderer() = default;
 
     virtual VideoRendererId id() const = 0;
-    // Presentation thread. The frame is in the preferred format when the
-    // renderer forces it, else in planar YUV 4:2:0.
+    // Presentation thread. The frame is in the decoder's own format, or in
+    // the preferred format when the renderer forces it and does not take
+    // the frame as it is.
     virtual bool receiveFrame(const VideoFrame& frame) = 0;
     virtual bool isSupported(VideoFormat::PixelFormat format) const;
+    // Presentation thread: whether a renderer that forces its format still
+    // takes this frame unconverted (by default, when it is in that format).
+    virtual bool takesAsIs(const VideoFrame& frame) const { return frame.format() == preferredPixelFormat(); }
+    // Any thread: seconds from receiveFrame to the picture being on the
+    // screen, as the renderer has measured it; the player hands frames
+    // over that much before their time.
+    virtual double presentationDelay() const { return 0; }
     // Asks for the current frame to be drawn; renderers that paint on
     // their own ignore it.
     virtual void drawFrame() {}

@@ -163,7 +163,8 @@ TEST_F(PlayerTest, AStillPlaysAsOneFrame) {
     player.play(fixture("still.jpg"));
     ASSERT_TRUE(waitFor([&] { return renderer.validCount() == 1 && positions.count() >= 1; }));
     EXPECT_EQ(renderer.frames()[0].width, 960);
-    EXPECT_EQ(renderer.frames()[0].format, VideoFormat::Format_YUV420P);
+    // In the decoder's own format: this JPEG is coded 4:4:4.
+    EXPECT_EQ(renderer.frames()[0].format, VideoFormat::Format_YUV444P);
     spin(300);
     EXPECT_EQ(player.state(), AVPlayer::PlayingState);  // it stays on show
     player.pause(true);
@@ -180,17 +181,33 @@ TEST_F(PlayerTest, ForcedFormatsAndCodecOptions) {
     argb.forcePreferredPixelFormat(true);
     player.addVideoRenderer(&argb);
     player.setRealTime(false);
-    // Key frames only: the file has one every 10 frames.
+    // Asked to skip all but key frames (one in 10 here), the player still
+    // decodes and shows every frame.
     player.setOptionsForVideoCodec({{"FFmpeg", QVariantHash{{"skip_frame", "NoKey"}}}});
     player.setVideoDecoderPriority({"CUDA", "FFmpeg"});
     player.setMediaEndAction(AVPlayer::MediaEndAction_KeepDisplay);
     player.play(fixture("h264-aac.mp4"));
     ASSERT_TRUE(playUntilStopped());
-    EXPECT_EQ(renderer.validCount(), 3u);
-    ASSERT_EQ(argb.validCount(), 3u);
+    EXPECT_EQ(renderer.validCount(), 25u);
+    ASSERT_EQ(argb.validCount(), 25u);
     EXPECT_EQ(argb.frames()[0].format, VideoFormat::Format_ARGB32);
     EXPECT_EQ(renderer.frames()[0].format, VideoFormat::Format_YUV420P);
-    EXPECT_FALSE(player.videoDecoderName().isEmpty() && player.isPlaying());
+    const PlaybackStatistics stats = player.statistics();
+    EXPECT_EQ(stats.decoded, 25);
+    EXPECT_EQ(stats.shown, 25);
+    EXPECT_EQ(stats.dropped, 0);
+    EXPECT_EQ(stats.sourceFrames, 25);
+    EXPECT_EQ(stats.size, QSize(320, 160));
+    EXPECT_EQ(stats.decoder, "FFmpeg");
+    EXPECT_DOUBLE_EQ(stats.frameRate, 25.0);
+    // Other options reach the decoder: a JPEG decoded at half size.
+    RecordingRenderer half;
+    player.setRenderer(&half);
+    player.setOptionsForVideoCodec({{"FFmpeg", QVariantHash{{"lowres", "1"}}}});
+    player.play(fixture("still.jpg"));
+    ASSERT_TRUE(waitFor([&] { return half.validCount() == 1; }));
+    EXPECT_EQ(half.frames()[0].width, 480);
+    EXPECT_EQ(player.statistics().colour, "BT.601 full");
 }
 
 TEST_F(PlayerTest, RenderersChangeWhilePlaying) {
