@@ -47,8 +47,9 @@
 // Y'CbCr samples to R'G'B' by the colour rule (common/colour): the host
 // sets colorConversionMatrix and yuvOffset from yuvToRgb(), so that
 // rgb = matrix × (samples − offset) for any matrix, range and bit depth.
-// Chroma comes from two planes (SamplerU, SamplerV), or interleaved from
-// SamplerU's red and green (NV12) when chromaInterleaved is set.
+// The samples come from three planes (SamplerY, SamplerU, SamplerV), or,
+// when yuvPacked is set, from the red, green and blue of one four-channel
+// texture on SamplerY (software GL filters those several times faster).
 // samplerPrecision is a precision qualifier for the three plane samplers.
 #define VST_GLSL_YUV_TO_RGB(samplerPrecision)                                  \
     "uniform " samplerPrecision " sampler2D SamplerY;\n"                       \
@@ -56,14 +57,14 @@
     "uniform " samplerPrecision " sampler2D SamplerV;\n"                       \
     "uniform mediump mat3 colorConversionMatrix;\n"                            \
     "uniform mediump vec3 yuvOffset;\n"                                        \
-    "uniform bool chromaInterleaved;\n"                                        \
+    "uniform bool yuvPacked;\n"                                                \
     "mediump vec3 yuvToRgb(highp vec2 t) {\n"                                  \
     "    mediump vec3 yuv;\n"                                                  \
-    "    yuv.x = texture2D(SamplerY, t).r;\n"                                  \
-    "    if (chromaInterleaved)\n"                                             \
-    "        yuv.yz = texture2D(SamplerU, t).rg;\n"                            \
+    "    if (yuvPacked)\n"                                                     \
+    "        yuv = texture2D(SamplerY, t).rgb;\n"                              \
     "    else\n"                                                               \
-    "        yuv.yz = vec2(texture2D(SamplerU, t).r, texture2D(SamplerV, t).r);\n" \
+    "        yuv = vec3(texture2D(SamplerY, t).r, texture2D(SamplerU, t).r,\n" \
+    "                   texture2D(SamplerV, t).r);\n"                          \
     "    return colorConversionMatrix * (yuv - yuvOffset);\n"                  \
     "}\n"
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <thread>
 
+#include "seam_blend.h"
 #include "stitch_geometry.h"
 
 namespace loomfold {
@@ -30,18 +31,7 @@ float seamWeightOfB(float x, float y, float maskDegree) {
     } else {
         m = m / 2.0f;
     }
-    const float s0 = 90.0f, s1 = 270.0f;
-    if (s1 + m > 360.0f && degree < 2.0f * m)
-        degree += 360.0f;
-    if (s0 - m < 0.0f && degree > 360.0f - 2.0f * m)
-        degree -= 360.0f;
-    if (s0 + m < degree && degree <= s1 - m)
-        return 1.0f;
-    if (s1 - m < degree && degree <= s1 + m)
-        return 1.0f - (degree - (s1 - m)) / (2.0f * m);
-    if (s0 - m < degree && degree <= s0 + m)
-        return (degree - (s0 - m)) / (2.0f * m);
-    return 0.0f;
+    return vistamo::lens::seamWeightB(degree, 90.0f, 270.0f, m);
 }
 
 // A vertex attribute (u, v) interpolated as the rasteriser does over the

@@ -646,7 +646,7 @@ QStringList MainWindow::buildConverterArgs(int exportType) {
         if (twins && calibration.isEmpty())
             return {};
     }
-    int width = view()->currentImage().width();
+    int width = view()->pictureSize().width();
     if (width <= 0)
         width = 1920;  // no picture yet: the common panorama width
     converterArgs_ = exporting::buildConverterArgs(type, playedFile_, width, calibration);

@@ -9,6 +9,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
+
+extern "C" {
+#include <libavutil/common.h>
+#include <libavutil/pixdesc.h>
+}
 
 #include "lensmeta/lensmeta.h"
 #include "view_host.h"
@@ -23,6 +29,8 @@ GLView::GLView(QWidget* parent)
     setMouseTracking(true);
     setUpdateBehavior(QOpenGLWidget::NoPartialUpdate);
     active_ = standard_.get();
+    steady_.start();
+    connect(this, &QOpenGLWidget::frameSwapped, this, &GLView::onFrameSwapped);
 }
 
 GLView::~GLView() {
@@ -36,6 +44,10 @@ void GLView::releaseGl() {
         return;
     makeCurrent();
     texture_.reset();
+    if (packedTexture_)
+        glDeleteTextures(1, &packedTexture_);
+    packedTexture_ = 0;
+    packedSize_ = QSize();
     for (SphereModel* m : {static_cast<SphereModel*>(standard_.get()), static_cast<SphereModel*>(sphere_.get()),
                            static_cast<SphereModel*>(twins_.get())})
         m->releaseProgram();
@@ -52,7 +64,7 @@ void GLView::initializeGL() {
     texture_ = std::make_unique<QOpenGLTexture>(QOpenGLTexture::Target2D);
     {
         QMutexLocker lock(&imageMutex);
-        frameDirty = true;  // the picture goes into the new texture
+        frameDirty = true;  // the picture goes into the new textures
     }
     fov_ = 75;
     far_ = 1100;
@@ -107,31 +119,67 @@ void GLView::paintGL() {
         return;
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    // The picture and the coordinate tables are read under the lock that
-    // the presentation thread hands them over under.
+    // The picture is taken by reference under the lock and uploaded outside
+    // it; the coordinate tables are read under it.
+    PackedPicture frame;
+    QImage image;
+    bool changed;
+    qint64 takenAt;
+    {
+        QMutexLocker lock(&imageMutex);
+        if (!texture_)
+            return;
+        frame = frameVideo;
+        if (!frame.isValid())
+            image = frameImage;
+        changed = frameDirty;
+        frameDirty = false;
+        takenAt = frameTakenAt_;
+    }
+    uploadPicture(frame, image, changed);
+    ++counts_.paints;
+    if (changed && frame.isValid()) {
+        ++counts_.newFrames;
+        paintedTakenAt_ = takenAt;
+    }
     QMutexLocker lock(&imageMutex);
-    if (!texture_)
-        return;
-    uploadTexture();
     updateCamera();
+    active_->picture = picture_;
     active_->draw();
 }
 
-void GLView::uploadTexture() {
-    if (frameImage.isNull() || !texture_)
+void GLView::onFrameSwapped() {
+    if (paintedTakenAt_ < 0)
         return;
-    const bool sameShape = texture_->isStorageAllocated() && texture_->width() == frameImage.width() &&
-                           texture_->height() == frameImage.height() &&
-                           frameImage.format() == QImage::Format_ARGB32;
+    // Smoothed over about ten frames: single paints vary with the load.
+    const double delay = double(steady_.elapsed() - paintedTakenAt_) / 1000.0;
+    const double before = presentationDelay_.load();
+    presentationDelay_ = before == 0 ? delay : before * 0.9 + delay * 0.1;
+    paintedTakenAt_ = -1;
+}
+
+void GLView::uploadPicture(const PackedPicture& frame, const QImage& image, bool changed) {
+    if (frame.isValid()) {
+        if (changed || !packedTexture_)
+            uploadPacked(frame);
+        glActiveTexture(GL_TEXTURE1);
+        glBindTexture(GL_TEXTURE_2D, packedTexture_);
+        glActiveTexture(GL_TEXTURE0);
+        return;
+    }
+    picture_.yuv = false;
+    if (image.isNull() || !texture_)
+        return;
+    const bool sameShape = texture_->isStorageAllocated() && texture_->width() == image.width() &&
+                           texture_->height() == image.height() && image.format() == QImage::Format_ARGB32;
     if (sameShape) {
         // Same size: the picture goes into the existing storage, and only
         // when it changed since the last upload.
-        if (frameDirty) {
-            texture_->setData(QOpenGLTexture::BGRA, QOpenGLTexture::UInt8, frameImage.constBits());
+        if (changed) {
+            texture_->setData(QOpenGLTexture::BGRA, QOpenGLTexture::UInt8, image.constBits());
             texture_->generateMipMaps();
         }
         texture_->bind(0);
-        frameDirty = false;
         return;
     }
     if (texture_->isStorageAllocated()) {
@@ -140,12 +188,37 @@ void GLView::uploadTexture() {
     }
     if (!texture_->create())
         return;
-    texture_->setData(frameImage, QOpenGLTexture::GenerateMipMaps);
+    texture_->setData(image, QOpenGLTexture::GenerateMipMaps);
     texture_->setMinificationFilter(QOpenGLTexture::Linear);
     texture_->setMagnificationFilter(QOpenGLTexture::Linear);
     texture_->setWrapMode(QOpenGLTexture::ClampToEdge);
     texture_->bind(0);
-    frameDirty = false;
+}
+
+void GLView::uploadPacked(const PackedPicture& frame) {
+    if (!packedTexture_)
+        glGenTextures(1, &packedTexture_);
+    glBindTexture(GL_TEXTURE_2D, packedTexture_);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    const QSize size(frame.width, frame.height);
+    if (packedSize_ != size) {
+        // A new shape: new storage. Otherwise the storage is reused.
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, frame.width, frame.height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                     frame.texels->data());
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        packedSize_ = size;
+    } else {
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, frame.width, frame.height, GL_RGBA, GL_UNSIGNED_BYTE,
+                        frame.texels->data());
+    }
+    // Packed samples are 8-bit, read as sample / 255.
+    const colour::YuvToRgb toRgb = colour::yuvToRgb(frame.rule);
+    std::copy_n(toRgb.m, 9, picture_.matrix);
+    std::copy_n(toRgb.offset, 3, picture_.offset);
+    picture_.yuv = true;
 }
 
 QVector3D GLView::eye() const {
@@ -184,11 +257,19 @@ SphereModel* GLView::modelFor(MediaKind kind) const {
 
 void GLView::setKind(int k) {
     if (glReady_) {
+        // The previous file's picture gives way to a dark one at once.
+        QImage blank(640, 360, QImage::Format_ARGB32);
+        blank.fill(QColor(18, 18, 18, 255));
+        {
+            QMutexLocker lock(&imageMutex);
+            frameImage = blank;
+            frameVideo = PackedPicture();
+            frameDirty = false;
+        }
         makeCurrent();
+        uploadPicture(PackedPicture(), blank, true);
         QMutexLocker lock(&imageMutex);
-        frameImage = QImage(640, 360, QImage::Format_RGBA8888);
-        frameImage.fill(QColor(18, 18, 18, 255));
-        uploadTexture();
+        active_->picture = picture_;
         active_->draw();
     }
     QMutexLocker lock(&imageMutex);
@@ -291,12 +372,12 @@ void GLView::nudgeWhenIdle() {
 }
 
 void GLView::takeFrame(const media::VideoFrame& frame) {
-    // Conversion and table building are slow: done before the lock is taken.
-    const QImage image = intake_.convert(frame);
-    if (image.isNull())
-        return;
+    // Readying and table building are slow: done before the lock is taken.
     FrameIntake::Request request;
     unsigned generation;
+    const PackedPicture ready = intake_.prepare(frame);
+    if (!ready.isValid())
+        return;
     {
         QMutexLocker lock(&imageMutex);
         generation = fileGeneration_;
@@ -306,10 +387,14 @@ void GLView::takeFrame(const media::VideoFrame& frame) {
         if (request.buildCoordinates)
             request.record = kind_ == Twins ? twins_->data : sphere_->data;
     }
-    const bool built = intake_.build(image, request);
+    const bool built = intake_.build(ready.source, request);
 
     QMutexLocker lock(&imageMutex);
-    frameImage = image;
+    if (frameDirty && frameVideo.isValid())
+        ++replacedUnseen_;
+    frameVideo = ready;
+    frameImage = QImage();
+    frameTakenAt_ = steady_.elapsed();
     frameDirty = true;
     // A file prepared or a kind switched meanwhile: the tables are not theirs.
     if (!built || generation != fileGeneration_)
@@ -333,12 +418,31 @@ int GLView::coordinateBuilds() const {
 void GLView::showImage(const QImage& image) {
     QMutexLocker lock(&imageMutex);
     frameImage = image.convertToFormat(QImage::Format_ARGB32);
+    frameVideo = PackedPicture();
     frameDirty = true;
 }
 
 QImage GLView::currentImage() const {
+    media::VideoFrame frame;
+    {
+        QMutexLocker lock(&imageMutex);
+        if (!frameVideo.isValid())
+            return frameImage.copy();
+        frame = frameVideo.source;
+    }
+    return frame.toImage(QImage::Format_ARGB32);
+}
+
+QSize GLView::pictureSize() const {
     QMutexLocker lock(&imageMutex);
-    return frameImage.copy();
+    return frameVideo.isValid() ? QSize(frameVideo.width, frameVideo.height) : frameImage.size();
+}
+
+GLView::PaintCounts GLView::paintCounts() const {
+    PaintCounts counts = counts_;
+    QMutexLocker lock(&imageMutex);
+    counts.replacedUnseen = replacedUnseen_;
+    return counts;
 }
 
 void GLView::mousePressEvent(QMouseEvent* event) {

@@ -4,24 +4,35 @@
 // picture and coordinate tables.
 //
 // Threads: everything runs on the GUI thread except takeFrame, which the
-// player's presentation thread calls. takeFrame converts the frame and
+// player's presentation thread calls. takeFrame readies the frame and
 // builds any tables with no lock held, then hands them over under
-// imageMutex in a few copies, so paintGL never waits for swscale or OpenCV.
+// imageMutex in a few copies; paintGL takes a reference to the frame under
+// the lock and uploads its planes outside it, so neither side waits for the
+// other's slow work.
+//
+// Pictures: a video frame arrives as its Y'CbCr samples packed by the
+// intake, goes into a texture that is reused while the shape stays, and
+// the programs convert it by the frame's colour rule (the same GLSL
+// function as the engine's). Still pictures given as images (showImage)
+// are one RGB texture.
 //
 // GL objects (programs, texture) belong to the widget's current context:
 // they are released when that context is about to be destroyed (the view
 // is re-parented or goes full screen) and made again in the next one.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QMutex>
 #include <QOpenGLFunctions>
 #include <QOpenGLTexture>
 #include <QOpenGLWidget>
 
+#include <atomic>
 #include <memory>
 
 #include "frame_intake.h"
+#include "colour_rule.h"
 #include "render_types.h"
 #include "sphere_model.h"
 #include "video_frame.h"
@@ -63,8 +74,23 @@ public:
     bool isGlReady() const { return glReady_; }
     // Shows a picture as it is, building no coordinates (tools and tests).
     void showImage(const QImage& image);
-    // A copy of the current picture (any thread).
+    // A copy of the current picture, as RGB (any thread).
     QImage currentImage() const;
+    // The current picture's size, without converting it (any thread).
+    QSize pictureSize() const;
+
+    // What the view has drawn (GUI thread): paints, paints that showed a
+    // new frame, and the frames taken that were replaced before any paint
+    // showed them.
+    struct PaintCounts {
+        qint64 paints = 0;
+        qint64 newFrames = 0;
+        qint64 replacedUnseen = 0;
+    };
+    PaintCounts paintCounts() const;
+    // Any thread: the smoothed time from takeFrame to the frame being on
+    // the screen (its window's buffer swap), in seconds; 0 until measured.
+    double presentationDelay() const { return presentationDelay_.load(); }
     // How the last frame's coordinates were built: counts calls of
     // setImageData on the Sphere and Twins models (tests).
     int coordinateBuilds() const;
@@ -84,15 +110,22 @@ private:
     void nudge();
     void nudgeWhenIdle();
     void applyCameraPreset(int mode, bool preparingFile);
-    void uploadTexture();  // imageMutex held by the caller
+    // Uploads the picture if it changed and binds its textures (GUI thread,
+    // no lock held: the frame and image are references of their own).
+    void uploadPicture(const PackedPicture& frame, const QImage& image, bool changed);
+    void uploadPacked(const PackedPicture& frame);
+    void onFrameSwapped();
     void updateCamera();
     void releaseGl();      // the context is about to go
     SphereModel* modelFor(MediaKind kind) const;
 
     // -- Shared with the presentation thread: guarded by imageMutex.
     mutable QMutex imageMutex;
-    QImage frameImage;
+    QImage frameImage;               // the picture when it is an image (frameVideo invalid)
+    PackedPicture frameVideo;        // the picture when it is a video frame
+    qint64 frameTakenAt_ = 0;        // steady milliseconds at which frameVideo was taken
     bool frameDirty = false;
+    qint64 replacedUnseen_ = 0;      // frames taken over others that no paint showed
     MediaKind kind_ = Standard;
     SphereModel* active_ = nullptr;  // the model of kind_
     bool sphereCalibrated_ = false;  // the Sphere tables of this file are built
@@ -119,6 +152,17 @@ private:
     bool glReady_ = false;
     ViewMode viewMode_ = Pano;
     std::unique_ptr<QOpenGLTexture> texture_;  // null while there is no context
+    // The texels of the last video frame uploaded, reused while the shape
+    // stays; it belongs to the current context.
+    GLuint packedTexture_ = 0;
+    QSize packedSize_;
+    PictureUniforms picture_;       // how the bound picture is read
+    PaintCounts counts_;
+    qint64 paintedTakenAt_ = -1;    // taken-at of the frame the last paint showed, until its swap
+    QElapsedTimer steady_;          // the clock of frameTakenAt_
+
+    // -- Any thread.
+    std::atomic<double> presentationDelay_{0};
 };
 
 }  // namespace vistamo::render

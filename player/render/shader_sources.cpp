@@ -22,41 +22,47 @@ const char* const kPlainVertex = VST_GLSL_PLAIN_VERTEX;
 const char* const kStandardFragment = VST_PLAIN_FRAGMENT("mediump", "lowp");
 const char* const kSphereFragment = VST_PLAIN_FRAGMENT("highp", "mediump");
 
-const char* const kTwinsVertex = VST_GLSL_TWINS_VERTEX;
+// Twins: both lenses' coordinates and lens B's seam weight per vertex
+// (lens::twinsStripWeights), interpolated across each triangle. The
+// weight is linear in longitude inside a blend band and constant outside,
+// so interpolating it between vertices 2.25 degrees apart differs from the
+// exact per-pixel weight only in the two columns where a band starts or
+// ends, and saves every pixel a longitude (acos, square root, division)
+// and the band tests, which cost software GL a fifth of a frame.
+const char* const kTwinsVertex = R"(
+attribute vec4 a_Position;
+attribute vec2 a_TexCoordinateA;
+attribute vec2 a_TexCoordinateB;
+attribute float a_WeightB;
+uniform mat4 u_MVPMatrix;
+varying vec2 v_TexCoordinateA;
+varying vec2 v_TexCoordinateB;
+varying float v_weightB;
+void main() {
+    v_TexCoordinateA = a_TexCoordinateA;
+    v_TexCoordinateB = a_TexCoordinateB;
+    v_weightB = a_WeightB;
+    gl_Position = u_MVPMatrix * a_Position;
+}
+)";
 
-// Lens 1 (B) fills the longitudes from yaw0 up to yaw1, lens 0 (A) the
-// rest; each seam is a linear cross-fade 2m degrees wide. With yaw0 equal to
-// yaw1 there is no B region: lens A shows everywhere.
-const char* const kTwinsFragment = R"(
-varying highp float v_pos_x;
-varying highp float v_pos_y;
-varying highp float v_pos_z;
+// The picture is an RGB texture, or Y'CbCr texels (isYuv420) converted by
+// the colour rule; the two lenses are mixed by the interpolated weight.
+const char* const kTwinsFragment = "uniform bool isYuv420;\n" VST_GLSL_YUV_TO_RGB("mediump") R"(
 varying highp vec2 v_TexCoordinateA;
 varying highp vec2 v_TexCoordinateB;
+varying highp float v_weightB;
 uniform lowp sampler2D u_Texture;
-uniform highp float isright;
-uniform highp float v_maskdegree;
-uniform highp float yaw0;
-uniform highp float yaw1;
-uniform highp float v_maskSize;
-highp float M_PI = 3.14159265358979;
-)" VST_GLSL_SEAM_BLEND R"(
 void main() {
-    highp vec4 colA = vec4(texture2D(u_Texture, v_TexCoordinateA).rgb, 1.0);
-    highp vec4 colB = vec4(texture2D(u_Texture, v_TexCoordinateB).rgb, 1.0);
-    highp float x = v_pos_x;
-    highp float z = v_pos_z;
-    highp float angle = acos(clamp(x / sqrt(z * z + x * x), -1.0, 1.0));
-    if (z < 0.0)
-        angle = 2.0 * M_PI - angle;
-    highp float degree = angle / M_PI * 180.0;
-    highp float m = v_maskSize;
-    if (yaw0 == yaw1)
-        gl_FragColor = colA;
-    else if (yaw0 < yaw1)
-        gl_FragColor = seamBlend(degree, yaw0, yaw1, m, colA, colB);
-    else
-        gl_FragColor = seamBlend(degree, yaw1, yaw0, m, colB, colA);
+    highp vec3 colA, colB;
+    if (isYuv420) {
+        colA = yuvToRgb(v_TexCoordinateA);
+        colB = yuvToRgb(v_TexCoordinateB);
+    } else {
+        colA = texture2D(u_Texture, v_TexCoordinateA).rgb;
+        colB = texture2D(u_Texture, v_TexCoordinateB).rgb;
+    }
+    gl_FragColor = vec4(mix(colA, colB, v_weightB), 1.0);
 }
 )";
 

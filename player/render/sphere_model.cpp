@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "seam_blend.h"
 #include "shader_sources.h"
 
 namespace vistamo::render {
@@ -78,6 +79,26 @@ void SphereModel::compile(const char* name, const char* vertex, const char* frag
     uMvp = program.uniformLocation("u_MVPMatrix");
     uTexture = program.uniformLocation("u_Texture");
     aPosition = program.attributeLocation("a_Position");
+    uIsYuv = program.uniformLocation("isYuv420");
+    uMatrix = program.uniformLocation("colorConversionMatrix");
+    uOffset = program.uniformLocation("yuvOffset");
+    uPacked = program.uniformLocation("yuvPacked");
+    uSamplers[0] = program.uniformLocation("SamplerY");
+    uSamplers[1] = program.uniformLocation("SamplerU");
+    uSamplers[2] = program.uniformLocation("SamplerV");
+}
+
+void SphereModel::setPictureUniforms() {
+    QOpenGLShaderProgram& p = *program;
+    p.setUniformValue(uTexture, 0);
+    p.setUniformValue(uIsYuv, picture.yuv ? 1 : 0);
+    if (!picture.yuv)
+        return;
+    for (int k = 0; k < 3; ++k)
+        p.setUniformValue(uSamplers[k], k + 1);
+    p.setUniformValue(uPacked, 1);
+    p.setUniformValue(uMatrix, QMatrix3x3(picture.matrix));
+    p.setUniformValue(uOffset, QVector3D(picture.offset[0], picture.offset[1], picture.offset[2]));
 }
 
 void SphereModel::drawStrip(int texCoordBLocation) {
@@ -102,13 +123,11 @@ void SphereModel::drawStrip(int texCoordBLocation) {
 void SphereModel::buildPlainProgram(const char* name, const char* fragment) {
     compile(name, shaders::kPlainVertex, fragment);
     aTexCoord = program->attributeLocation("a_TexCoordinate");
-    uIsYuv = program->uniformLocation("isYuv420");
 }
 
 void SphereModel::drawPlain() {
     program->bind();
-    program->setUniformValue(uIsYuv, 0);
-    program->setUniformValue(uTexture, 0);
+    setPictureUniforms();
     drawStrip(-1);
 }
 
@@ -177,17 +196,28 @@ void GLSphere2FishEye::buildProgram() {
     uMaskSize = program->uniformLocation("v_maskSize");
     uYaw0 = program->uniformLocation("yaw0");
     uYaw1 = program->uniformLocation("yaw1");
+    aWeightB = program->attributeLocation("a_WeightB");
 }
 
 void GLSphere2FishEye::draw() {
     if (!program)
         return;
     program->bind();
-    program->setUniformValue(uTexture, 0);
+    setPictureUniforms();
     program->setUniformValue(uYaw0, yaw0);
     program->setUniformValue(uYaw1, yaw1);
-    program->setUniformValue(uMaskSize, (data.fov2 - 180.0f) * 1.0f);
+    const float mask = (data.fov2 - 180.0f) * 1.0f;
+    program->setUniformValue(uMaskSize, mask);
+    if (weightsFor_[0] != yaw0 || weightsFor_[1] != yaw1 || weightsFor_[2] != mask) {
+        lens::twinsStripWeights(yaw0, yaw1, mask, weightB.data());
+        weightsFor_[0] = yaw0;
+        weightsFor_[1] = yaw1;
+        weightsFor_[2] = mask;
+    }
+    program->enableAttributeArray(aWeightB);
+    program->setAttributeArray(aWeightB, GL_FLOAT, weightB.data(), 1);
     drawStrip(aTexCoordB);
+    program->disableAttributeArray(aWeightB);
 }
 
 namespace {

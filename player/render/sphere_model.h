@@ -38,6 +38,15 @@ struct EquirectGrid {
 
 using lens::saturatedInt;
 
+// How the programs read the bound picture: one RGB texture on unit 0, or
+// Y'CbCr texels (packed in one texture on unit 1) converted by the colour
+// rule's matrix and offsets.
+struct PictureUniforms {
+    bool yuv = false;
+    float matrix[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};  // row major
+    float offset[3] = {0, 0, 0};
+};
+
 // The column of strip position j on ring i (the strip zig-zags).
 inline int columnOf(int ring, int j) { return lens::stripColumn(ring, j); }
 
@@ -65,6 +74,7 @@ public:
     QMatrix4x4 projection;
     QMatrix4x4 model;
     QMatrix4x4 view;
+    PictureUniforms picture;  // set by the view before each draw
     std::array<float, kVertices * 2> texCoordA{};
     std::array<float, kVertices * 2> texCoordB{};
     ImageData data;
@@ -72,6 +82,7 @@ public:
     // Belongs to the context it was built in; remade with each new context.
     std::unique_ptr<QOpenGLShaderProgram> program;
     int uMvp = -1, uTexture = -1, aPosition = -1, aTexCoord = -1, uIsYuv = -1;
+    int uMatrix = -1, uOffset = -1, uPacked = -1, uSamplers[3] = {-1, -1, -1};
     bool texCoordsReady = false;
     QOpenGLFunctions* gl = nullptr;
 
@@ -79,6 +90,8 @@ protected:
     // Compiles and links the two texts, logging each result under name.
     void compile(const char* name, const char* vertex, const char* fragment);
     void drawStrip(int texCoordBLocation);
+    // Sets isYuv420 and the conversion uniforms from picture (program bound).
+    void setPictureUniforms();
     // Standard and Sphere: the plain vertex program with one coordinate.
     void buildPlainProgram(const char* name, const char* fragment);
     void drawPlain();
@@ -124,8 +137,12 @@ public:
     const float pitchAxis[3] = {-1, 0, 0};
     const float rollAxis[3] = {0, -1, 0};
     std::unique_ptr<EquirectGrid> grid;
-    int aTexCoordB = -1, uMaskSize = -1, uYaw0 = -1, uYaw1 = -1;
+    int aTexCoordB = -1, uMaskSize = -1, uYaw0 = -1, uYaw1 = -1, aWeightB = -1;
     float yaw0 = 0, yaw1 = 0;
+    // Lens B's weight per strip vertex, remade when the seams or the band
+    // change (draw() compares them with those it was made for).
+    std::array<float, kVertices> weightB{};
+    float weightsFor_[3] = {-1, -1, -1};
 };
 
 }  // namespace vistamo::render

@@ -9,6 +9,16 @@ VideoTexturePlayer::VideoTexturePlayer() : VideoOutput(nullptr) {
     setPreferredPixelFormat(media::VideoFormat::PixelFormat(15));
 }
 
+bool VideoTexturePlayer::takesAsIs(const media::VideoFrame& frame) const {
+    // Every layout the intake packs goes through unconverted.
+    return planeFormatOf(frame.avFormat()).layout != PlaneLayout::None;
+}
+
+double VideoTexturePlayer::presentationDelay() const {
+    GLView* view = view_.load();
+    return view ? view->presentationDelay() : 0;
+}
+
 bool VideoTexturePlayer::receiveFrame(const media::VideoFrame& frame) {
     VideoOutput::receiveFrame(frame);  // keeps it as the current frame
     GLView* view = view_.load();

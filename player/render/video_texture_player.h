@@ -23,6 +23,10 @@ public:
     bool isSupported(media::VideoFormat::PixelFormat format) const override { return VideoOutput::isSupported(format); }
     bool receiveFrame(const media::VideoFrame& frame) override;
     void drawFrame() override {}
+    // The view's intake packs the samples of every YUV layout it reads
+    // (planeFormatOf), so those frames reach it unconverted.
+    bool takesAsIs(const media::VideoFrame& frame) const override;
+    double presentationDelay() const override;
 
 private:
     std::atomic<GLView*> view_{nullptr};
