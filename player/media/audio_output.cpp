@@ -125,6 +125,7 @@ bool AudioOutput::open(int sampleRate, int channels) {
         paused_ = false;
         consumed_ = 0;
     }
+    pulling_ = false;
     auto started = std::make_shared<std::atomic<bool>>(false);
     deviceLatency_ = 0.1;  // the buffer asked for, until the device says
     sink_ = new AudioSink(this);
@@ -199,6 +200,7 @@ bool AudioOutput::write(const int16_t* samples, int frames, double ptsEnd, const
 
 qint64 AudioOutput::pull(char* data, qint64 maxSize, double deviceBuffered) {
     deviceLatency_ = deviceBuffered;
+    pulling_ = true;
     // Sound the device asks for while nothing is queued is silence, so that
     // the device keeps running through gaps.
     const size_t want = size_t(std::max<qint64>(maxSize, 0)) / sizeof(int16_t);

@@ -43,6 +43,9 @@ public:
     // source's (sampleRate(), channels() tell which); false without a device.
     bool open(int sampleRate, int channels);
     bool isOpen() const { return open_.load(); }
+    // Whether the device has asked for sound since open(): before that,
+    // what is queued is not yet on its way to the speakers.
+    bool isPulling() const { return pulling_.load(); }
     int sampleRate() const { return sampleRate_; }
     int channels() const { return channels_; }
     // Queues frames of samples that end at ptsEnd seconds. Blocks while the
@@ -93,6 +96,7 @@ private:
     QThread thread_;           // hosts the device object
     AudioSink* sink_ = nullptr;  // lives on thread_; set and cleared on the player's thread
     std::atomic<AVClock*> scheduleClock_{nullptr};
+    std::atomic<bool> pulling_{false};
     std::atomic<double> deviceLatency_{0.1};  // written by the output thread at each pull
     std::atomic<double> sinkLatency_{0.03};
 

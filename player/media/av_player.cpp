@@ -34,6 +34,9 @@ constexpr size_t kAudioPacketsAhead = 128;
 constexpr size_t kQueueBytesLimit = 64u << 20;
 // The longest single wait of any playback thread: stop() is seen within it.
 constexpr auto kWaitStep = 50ms;
+// How long the first picture of a run may take to reach the screen before
+// the clock runs on without it.
+constexpr auto kFirstPictureWait = 1000ms;
 
 void nameThisThread(const char* name) { pthread_setname_np(pthread_self(), name); }
 
@@ -79,6 +82,11 @@ private:
     // Seconds before its time at which a frame is handed over: the slowest
     // renderer's measured way to the screen.
     double presentationLead() const;
+    qint64 framesOnScreen() const;
+    // Waits, within kFirstPictureWait, until ready() holds; false on a
+    // timeout, pause, seek or stop.
+    template <typename Ready>
+    bool waitUntil(Ready ready, int serial);
     void deliver(const VideoFrame& frame);
     void notifyEnd();
     double timestampOf(const AVFrame* frame, const AVStream* stream) const;
@@ -469,6 +477,27 @@ bool Playback::superseded(double pts, int serial) const {
     return next > pts && next <= now;
 }
 
+qint64 Playback::framesOnScreen() const {
+    std::lock_guard<std::mutex> lock(player_->renderersMutex_);
+    qint64 count = -1;
+    for (const VideoRenderer* renderer : player_->renderers_)
+        count = std::max(count, renderer->framesOnScreen());
+    return count;
+}
+
+template <typename Ready>
+bool Playback::waitUntil(Ready ready, int serial) {
+    const auto until = std::chrono::steady_clock::now() + kFirstPictureWait;
+    // Ready is asked outside the presentation lock: it may take the renderers'.
+    while (!ready()) {
+        std::unique_lock<std::mutex> lock(presentMutex_);
+        if (abort_ || paused_ || videoPackets_.serial() != serial || std::chrono::steady_clock::now() >= until)
+            return false;
+        presentWake_.wait_for(lock, 5ms);
+    }
+    return true;
+}
+
 double Playback::presentationLead() const {
     std::lock_guard<std::mutex> lock(player_->renderersMutex_);
     double lead = 0;
@@ -531,10 +560,11 @@ void Playback::presentLoop() {
             clockStarted = false;
         }
         const double lead = presentationLead();
-        if (!clockStarted) {
+        const double audioLead = scheduled_ ? player_->audio()->latency() : 0;
+        const bool first = !clockStarted;
+        if (first) {
             // The clock reads pts when this frame is on the screen and its
             // sound is heard: it starts behind by the longer of the two ways.
-            const double audioLead = scheduled_ ? player_->audio()->latency() : 0;
             clock->reset(pts - std::max(lead, audioLead));
             clockStarted = true;
         }
@@ -544,7 +574,21 @@ void Playback::presentLoop() {
             ++dropped_;
             continue;
         }
+        const qint64 onScreenBefore = framesOnScreen();
         deliver(frame);
+        if (first && realTime_ && !paused_ && onScreenBefore >= 0) {
+            // The first picture of a run can take far longer to appear than
+            // the measured lead (a new window, a new texture): the clock
+            // starts again once it is there, so the frames after it and the
+            // sound keep their time.
+            // So does a sound device that has only just been opened.
+            const bool shown = waitUntil([&] { return framesOnScreen() > onScreenBefore; }, serial);
+            AudioOutput* audio = player_->audio();
+            if (scheduled_)
+                waitUntil([audio] { return audio->isPulling(); }, serial);
+            if (shown)
+                clock->reset(pts - (scheduled_ ? audio->latency() : 0));
+        }
         ++shown_;
         {
             const QString colour = QString::fromStdString(colour::describe(frame.colourRule()));

@@ -28,6 +28,9 @@ public:
     // screen, as the renderer has measured it; the player hands frames
     // over that much before their time.
     virtual double presentationDelay() const { return 0; }
+    // Any thread: how many received frames have reached the screen so far,
+    // or -1 when the renderer cannot tell.
+    virtual qint64 framesOnScreen() const { return -1; }
     // Asks for the current frame to be drawn; renderers that paint on
     // their own ignore it.
     virtual void drawFrame() {}

@@ -1,5 +1,7 @@
 #include "gl_view.h"
 
+#include <QWindow>
+
 #include <QDebug>
 #include <QMouseEvent>
 #include <QMutexLocker>
@@ -156,6 +158,10 @@ void GLView::onFrameSwapped() {
     const double before = presentationDelay_.load();
     presentationDelay_ = before == 0 ? delay : before * 0.9 + delay * 0.1;
     paintedTakenAt_ = -1;
+    // A swap into a window the server has not yet shown is not on screen.
+    const QWindow* shown = window()->windowHandle();
+    if (shown && shown->isExposed())
+        ++framesOnScreen_;
 }
 
 void GLView::uploadPicture(const PackedPicture& frame, const QImage& image, bool changed) {

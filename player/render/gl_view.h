@@ -91,6 +91,8 @@ public:
     // Any thread: the smoothed time from takeFrame to the frame being on
     // the screen (its window's buffer swap), in seconds; 0 until measured.
     double presentationDelay() const { return presentationDelay_.load(); }
+    // Any thread: new frames whose paint has been swapped onto the screen.
+    qint64 framesOnScreen() const { return framesOnScreen_.load(); }
     // How the last frame's coordinates were built: counts calls of
     // setImageData on the Sphere and Twins models (tests).
     int coordinateBuilds() const;
@@ -163,6 +165,7 @@ private:
 
     // -- Any thread.
     std::atomic<double> presentationDelay_{0};
+    std::atomic<qint64> framesOnScreen_{0};
 };
 
 }  // namespace vistamo::render

@@ -19,6 +19,11 @@ double VideoTexturePlayer::presentationDelay() const {
     return view ? view->presentationDelay() : 0;
 }
 
+qint64 VideoTexturePlayer::framesOnScreen() const {
+    GLView* view = view_.load();
+    return view ? view->framesOnScreen() : -1;
+}
+
 bool VideoTexturePlayer::receiveFrame(const media::VideoFrame& frame) {
     VideoOutput::receiveFrame(frame);  // keeps it as the current frame
     GLView* view = view_.load();

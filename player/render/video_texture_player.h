@@ -27,6 +27,7 @@ public:
     // (planeFormatOf), so those frames reach it unconverted.
     bool takesAsIs(const media::VideoFrame& frame) const override;
     double presentationDelay() const override;
+    qint64 framesOnScreen() const override;
 
 private:
     std::atomic<GLView*> view_{nullptr};

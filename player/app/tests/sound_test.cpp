@@ -15,8 +15,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "bottom_bar.h"
 #include "feedback.h"
@@ -35,10 +37,14 @@ class Recorder {
 public:
     explicit Recorder(const QString& path) : path_(path) {}
     void start() {
-        // Through a pipe: parec writes nothing when its output is a regular file.
-        parec_.start(QStringLiteral("sh"),
-                     {QStringLiteral("-c"), QStringLiteral("exec parec -d vistamo_test.monitor --format=s16le --rate=44100 "
-                                                           "--channels=2 --latency-msec=20 | cat > '%1'").arg(path_)});
+        // Read through a pipe: parec writes nothing when its output is a
+        // regular file. parec itself is the child, so that killing it leaves
+        // no recording stream behind to change the sink's latency.
+        QVERIFY(file_.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QObject::connect(&parec_, &QProcess::readyReadStandardOutput,
+                         [this] { file_.write(parec_.readAllStandardOutput()), file_.flush(); });
+        parec_.start(QStringLiteral("parec"), {"-d", "vistamo_test.monitor", "--format=s16le", "--rate=44100",
+                                               "--channels=2", "--latency-msec=20"});
         QVERIFY(parec_.waitForStarted(5000));
     }
     ~Recorder() {
@@ -65,9 +71,36 @@ public:
 
 private:
     QString path_;
+    QFile file_{path_};
     QProcess parec_;
     int lastBytes_ = 0;
 };
+
+// The times (seconds, the capture's wall clock) at which a series read by
+// ffprobe from `filter` (a lavfi source) first rises above threshold.
+std::vector<double> onsets(const QString& filter, const QString& tag, double threshold) {
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"), {"-v", "error", "-f", "lavfi", filter, "-show_entries",
+                                            "frame=pts_time:frame_tags=" + tag, "-of", "csv=p=0"});
+    if (!probe.waitForFinished(60000) || probe.exitCode() != 0)
+        return {};
+    std::vector<double> times;
+    bool above = false;
+    for (const QByteArray& line : probe.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> fields = line.trimmed().split(',');
+        if (fields.size() < 2)
+            continue;
+        bool ok = false;
+        const double t = fields[0].toDouble(&ok);
+        const double value = fields[1] == "-inf" ? -1e9 : fields[1].toDouble();
+        if (!ok)
+            continue;
+        if (value > threshold && !above)
+            times.push_back(t);
+        above = value > threshold;
+    }
+    return times;
+}
 
 }  // namespace
 
@@ -85,6 +118,13 @@ private slots:
         ffmpeg.start(QStringLiteral("ffmpeg"),
                      {"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i", "testsrc=s=320x160:d=8:r=25", "-f", "lavfi",
                       "-i", "sine=f=440:d=8", "-c:v", "libx264", "-c:a", "aac", "-shortest", dir_.filePath("tone.mp4")});
+        QVERIFY(ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0);
+        // A white flash and a 1 kHz beep of 100 ms at every whole second.
+        ffmpeg.start(QStringLiteral("ffmpeg"),
+                     {"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                      "color=c=black:s=320x160:r=30:d=12,drawbox=c=white:t=fill:enable='lt(mod(t,1),0.1)'", "-f",
+                      "lavfi", "-i", "aevalsrc='if(lt(mod(t,1),0.1),0.5*sin(2*PI*1000*t),0)':s=48000:d=12", "-c:v",
+                      "libx264", "-pix_fmt", "yuv420p", "-c:a", "aac", "-shortest", dir_.filePath("flash.mp4")});
         QVERIFY(ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0);
     }
 
@@ -125,6 +165,65 @@ private slots:
         const double paused = recorder.rmsOver(500);
         QVERIFY2(paused < loud * 0.02, qPrintable(QString::number(paused)));
         window.close();
+    }
+
+    // Lip sync as a viewer meets it: the screen and the sink's monitor are
+    // recorded by one ffmpeg, both stamped with the wall clock, and each
+    // beep must come within 45 ms of its flash. The recording starts before
+    // the clip so that its own start-up settles first.
+    void beepMeetsItsFlash() {
+        app::MainWindow window(nullptr, QStringLiteral("en_US"), dir_.filePath("VistamoPlayer.ini"), QSize(800, 500),
+                               dir_.filePath("VistamoPlayer.plist"));
+        window.setDialogRunner([](ui::Feedback&) { return 0; });
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        // The picture fills the window above the control bar, its centre too.
+        const QPoint spot = window.mapToGlobal(window.rect().center()) - QPoint(16, 48);
+        const QString capture = dir_.filePath("capture.mkv");
+        QProcess ffmpeg;
+        ffmpeg.start(QStringLiteral("ffmpeg"),
+                     {"-v", "error", "-nostdin", "-y", "-t", "10", "-f", "x11grab", "-framerate", "60", "-video_size",
+                      "32x32", "-i", QString("%1+%2,%3").arg(qEnvironmentVariable("DISPLAY")).arg(spot.x()).arg(spot.y()),
+                      "-t", "10", "-f", "pulse", "-i", "vistamo_test.monitor", "-copyts", "-map", "0:v", "-pix_fmt", "yuv444p", "-c:v", "ffv1",
+                      "-map", "1:a", "-c:a", "pcm_s16le", capture});
+        QVERIFY(ffmpeg.waitForStarted(5000));
+        QTest::qWait(1500);
+        window.openMediaFile(dir_.filePath("flash.mp4"));
+        QTRY_VERIFY_WITH_TIMEOUT(ffmpeg.state() == QProcess::NotRunning, 20000);
+        QVERIFY2(ffmpeg.exitCode() == 0, ffmpeg.readAllStandardError().constData());
+        window.close();
+
+        const std::vector<double> flashes =
+            onsets("movie=" + capture + ",signalstats", "lavfi.signalstats.YMAX", 128);
+        // 5 ms pieces of sound; a beep is far above -30 dB, silence far below.
+        const std::vector<double> beeps = onsets(
+            "amovie=" + capture + ",asetnsamples=n=240,astats=metadata=1:reset=1", "lavfi.astats.Overall.RMS_level", -30);
+        QVERIFY2(flashes.size() >= 6, qPrintable(QString("%1 flashes").arg(flashes.size())));
+        std::vector<double> offsets;
+        QString seen;
+        // The first flash is left out: it is the clip's first picture, on the
+        // screen before the sound device has started.
+        for (size_t k = 1; k < flashes.size(); ++k) {
+            double nearest = 1e9;
+            for (double beep : beeps)
+                if (std::abs(beep - flashes[k]) < std::abs(nearest))
+                    nearest = beep - flashes[k];
+            if (std::abs(nearest) < 0.5) {
+                offsets.push_back(nearest * 1000);
+                seen += QString(" %1").arg(std::lround(nearest * 1000));
+            }
+        }
+        qInfo("beep after flash, ms:%s", qPrintable(seen));
+        QVERIFY2(offsets.size() + 1 >= flashes.size() && offsets.size() >= 5, qPrintable(seen));
+        std::vector<double> sorted = offsets;
+        std::sort(sorted.begin(), sorted.end());
+        const double median = sorted[sorted.size() / 2];
+        // Each reading carries the grab's 17 ms frame step and the sound
+        // input's stamping jitter (up to about 20 ms): the typical offset
+        // must be within 45 ms, each single one within that plus the jitter.
+        QVERIFY2(std::abs(median) <= 45, qPrintable(seen));
+        for (double offset : offsets)
+            QVERIFY2(std::abs(offset) <= 45 + 40, qPrintable(seen));
     }
 };
 
