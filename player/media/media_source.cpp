@@ -9,6 +9,7 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include <chrono>
 #include <cstring>
 
 namespace vistamo::media {
@@ -128,13 +129,34 @@ MediaSource::~MediaSource() {
     }
 }
 
-int MediaSource::interrupted(void* opaque) { return static_cast<MediaSource*>(opaque)->aborted() ? 1 : 0; }
+namespace {
+// How long opening may wait for a stream's first bytes or its stream
+// headers: the open runs on the caller's thread, a window's.
+constexpr qint64 kOpenStallMs = 5000;
+
+qint64 steadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+}  // namespace
+
+bool MediaSource::openTimedOut() const {
+    const qint64 deadline = openDeadlineMs_.load();
+    return deadline > 0 && steadyMs() > deadline;
+}
+
+int MediaSource::interrupted(void* opaque) {
+    const auto* self = static_cast<MediaSource*>(opaque);
+    return self->aborted() || self->openTimedOut() ? 1 : 0;
+}
 
 int MediaSource::readBytes(void* opaque, uint8_t* data, int size) {
     auto* self = static_cast<MediaSource*>(opaque);
     // A source that has nothing yet is asked again until it has, ends, or
     // the player stops.
     while (!self->aborted()) {
+        if (self->openTimedOut())
+            return AVERROR(ETIMEDOUT);
         const int n = self->bytes_->read(data, size, 50);
         if (n > 0)
             return n;
@@ -200,13 +222,26 @@ bool MediaSource::finishOpen(const char* url, QString* error) {
     }
     AVDictionary* options = nullptr;
     av_dict_set(&options, "protocol_whitelist", "file", 0);
+    // Local files answer at once; a stream that stalls must not hold the caller.
+    if (io_)
+        openDeadlineMs_ = steadyMs() + kOpenStallMs;
     int rc = avformat_open_input(&format_, url ? url : "", nullptr, &options);
     av_dict_free(&options);
+    if (rc < 0 && openTimedOut()) {
+        *error = QStringLiteral("the stream sent nothing usable for %1 s").arg(kOpenStallMs / 1000);
+        return false;
+    }
     if (rc < 0) {
         *error = QStringLiteral("not a media file (%1)").arg(avErrorText(rc));
         return false;
     }
     rc = avformat_find_stream_info(format_, nullptr);
+    const bool timedOut = openTimedOut();
+    openDeadlineMs_ = 0;
+    if (rc < 0 && timedOut) {
+        *error = QStringLiteral("the stream sent nothing usable for %1 s").arg(kOpenStallMs / 1000);
+        return false;
+    }
     if (rc < 0) {
         *error = QStringLiteral("cannot read the streams (%1)").arg(avErrorText(rc));
         return false;

@@ -88,6 +88,10 @@ private:
     std::unique_ptr<ByteSource> bytes_;  // read by the demux thread
     AVIOContext* io_ = nullptr;          // over bytes_
     std::atomic<bool> aborted_{false};
+    // While opening (on the caller's thread): when the open gives up on a
+    // stream that sends nothing (steady clock, ms; 0 once open).
+    std::atomic<qint64> openDeadlineMs_{0};
+    bool openTimedOut() const;
     int videoIndex_ = -1;
     int audioIndex_ = -1;
     double duration_ = 0;

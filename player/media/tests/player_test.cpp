@@ -5,8 +5,14 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 
-#include <cmath>
+#include <QFile>
 
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <thread>
+
+#include "media_source.h"
 #include "media_test_support.h"
 
 namespace vistamo::media {
@@ -54,8 +60,14 @@ TEST_F(PlayerTest, EveryFrameInOrderAtItsTime) {
             EXPECT_EQ(frames[k].format, VideoFormat::Format_YUV420P);
             EXPECT_EQ(frames[k].width, 320);
         }
-        // Presented in real time, not as fast as decoding goes.
+        // Presented in real time, not as fast as decoding goes; every frame
+        // of the B-frame clips is shown, none dropped.
         EXPECT_GT(elapsed, 0.9) << name;
+        const PlaybackStatistics stats = player.statistics();
+        if (!QString(name).endsWith(".flv"))  // FLV has no count; its duration × rate is a guess
+            EXPECT_EQ(stats.sourceFrames, 25) << name;
+        EXPECT_EQ(stats.shown, 25) << name;
+        EXPECT_EQ(stats.dropped, 0) << name;
     }
 }
 
@@ -126,6 +138,63 @@ TEST_F(PlayerTest, StopJoinsPromptlyAndPlaysAgainFromTheStart) {
     ASSERT_TRUE(waitFor([&] { return renderer.frames().size() > before; }));
     EXPECT_TRUE(renderer.frames()[before].valid);
     EXPECT_NEAR(renderer.frames()[before].timestamp, 0.0, 0.001);
+}
+
+// The bytes of a file up to a point, then nothing more: a stalled stream.
+// Each read waits its whole timeout, as a network read would.
+class StallingBytes : public ByteSource {
+public:
+    StallingBytes(QByteArray bytes, std::atomic<int>& stalledReads) : bytes_(std::move(bytes)), stalled_(stalledReads) {}
+    int read(uint8_t* data, int size, int timeoutMs) override {
+        if (at_ < bytes_.size()) {
+            const int n = std::min(size, int(bytes_.size() - at_));
+            std::memcpy(data, bytes_.constData() + at_, size_t(n));
+            at_ += n;
+            return n;
+        }
+        ++stalled_;
+        std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
+        return 0;
+    }
+
+private:
+    QByteArray bytes_;
+    int at_ = 0;
+    std::atomic<int>& stalled_;
+};
+
+TEST_F(PlayerTest, StopAndSeekReturnWhileAReadBlocks) {
+    QFile file(fixture("h264-mp3.flv"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray half = file.readAll().left(int(file.size() / 2));
+    std::atomic<int> stalledReads{0};
+    player.setByteSource([&] { return std::make_unique<StallingBytes>(half, stalledReads); });
+    // Opening reads on until the stream stalls and gives up on more headers
+    // within its limit; playing starts with what came.
+    QElapsedTimer opening;
+    opening.start();
+    player.play(QStringLiteral("stalled stream"));
+    EXPECT_LT(opening.elapsed(), 7000);
+    ASSERT_TRUE(waitFor([&] { return stalledReads > 2 && renderer.validCount() > 0; }, 8000));
+    QElapsedTimer t;
+    t.start();
+    player.seek(qint64(100));
+    EXPECT_LT(t.elapsed(), 1000);
+    t.restart();
+    player.stop();
+    EXPECT_LT(t.elapsed(), 1000);  // a hang shows here, not a speed figure
+    EXPECT_EQ(player.state(), AVPlayer::StoppedState);
+    // A stream that never sends a byte fails to open, in bounded time.
+    player.setByteSource([&] { return std::make_unique<StallingBytes>(QByteArray(), stalledReads); });
+    QSignalSpy failed(&player, &AVPlayer::error);
+    opening.restart();
+    player.play(QStringLiteral("silent stream"));
+    EXPECT_LT(opening.elapsed(), 7000);
+    EXPECT_NE(player.state(), AVPlayer::PlayingState);
+    spin(100);
+    ASSERT_EQ(failed.size(), 1);
+    EXPECT_TRUE(failed[0][0].toString().contains("sent nothing")) << failed[0][0].toString().toStdString();
+    player.setByteSource({});
 }
 
 TEST_F(PlayerTest, MediaEndKeepsOrClearsTheDisplay) {
