@@ -155,3 +155,45 @@ TEST_F(ConverterVideo, EmptyCalibrationUsesTheTextTheVideoCarries) {
     EXPECT_EQ(cv::norm(fa, fb, cv::NORM_INF), 0.0);
     expectFolder({"a.mp4", "b.mp4", "in.mp4"});
 }
+
+// A flat two-lens clip of one colour: every direction of the export shows
+// that colour, whichever matrix and range the source was coded with, and the
+// export says what it holds.
+TEST_F(ConverterVideo, ExportsKeepTheSourceColourWhateverItsMatrix) {
+    struct Coding {
+        const char* name;
+        const char* tag;    // -colorspace
+        const char* matrix; // the scale filter's out_color_matrix
+    };
+    for (const Coding& coding : {Coding{"bt601", "bt470bg", "bt601"}, Coding{"bt709", "bt709", "bt709"}}) {
+        const std::string source = dir / (std::string(coding.name) + ".mp4");
+        const std::string make = std::string("ffmpeg -v error -nostdin -y -f lavfi -i "
+                                             "'color=c=0xC83C1E:s=960x480:r=25:d=1,format=rgb24,scale=out_color_matrix=") +
+                                 coding.matrix + ":out_range=tv,format=yuv420p' -c:v libx264 -colorspace " + coding.tag +
+                                 " -color_range tv " + shellQuoted(source);
+        ASSERT_EQ(std::system(make.c_str()), 0);
+        const std::string out = dir / (std::string(coding.name) + "-out.mp4");
+        const ToolRun run = convert(videoJob(source, out, samples::kTwinsCalibText));
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        FrameReader reader(out, 96, 48);
+        cv::Mat frame;
+        ASSERT_TRUE(reader.next(frame)) << coding.name;
+        // Away from the poles, where the lens circles' rims meet.
+        for (int y = 8; y < 40; ++y)
+            for (int x = 0; x < 96; ++x) {
+                const cv::Vec3b bgr = frame.at<cv::Vec3b>(y, x);
+                ASSERT_LE(std::abs(bgr[2] - 200), 4) << coding.name << " at " << x << "," << y;
+                ASSERT_LE(std::abs(bgr[1] - 60), 4) << coding.name << " at " << x << "," << y;
+                ASSERT_LE(std::abs(bgr[0] - 30), 4) << coding.name << " at " << x << "," << y;
+            }
+        const std::string tags = "ffprobe -v error -select_streams v -show_entries stream=color_space,color_range -of "
+                                 "csv=p=0 " + shellQuoted(out);
+        FILE* probe = popen(tags.c_str(), "r");
+        ASSERT_NE(probe, nullptr);
+        char line[128] = {};
+        const bool read = std::fgets(line, sizeof line, probe) != nullptr;
+        pclose(probe);
+        ASSERT_TRUE(read);
+        EXPECT_EQ(std::string(line), std::string("tv,") + coding.tag + "\n") << coding.name;
+    }
+}

@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QElapsedTimer>
 #include <QMouseEvent>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QWheelEvent>
 
@@ -478,6 +479,45 @@ TEST(ViewPictures, ViewAndConverterFindTheSameCircle) {
     ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
     EXPECT_TRUE(a.readAll() == b.readAll()) << "the view found " << viewText.toStdString();
     QDir(dir).removeRecursively();
+}
+
+// Flat clips of RGB (200, 60, 30) coded four ways: the view shows that
+// colour whatever matrix and range the stream says it holds, flat (Standard)
+// and stitched (Twins, which mixes both lenses at the seams).
+TEST(ViewPictures, FlatClipsShowTheirTrueColours) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    struct Coding {
+        const char* name;
+        QStringList tags;  // ffmpeg output options
+        const char* scale;  // the coding, as the scale filter's output options
+    };
+    const Coding codings[] = {
+        {"bt601-limited.mp4", {"-colorspace", "bt470bg", "-color_range", "tv"}, "out_color_matrix=bt601:out_range=tv"},
+        {"bt709-limited.mp4", {"-colorspace", "bt709", "-color_range", "tv"}, "out_color_matrix=bt709:out_range=tv"},
+        {"bt709-full.mp4", {"-colorspace", "bt709", "-color_range", "pc"}, "out_color_matrix=bt709:out_range=pc"},
+        {"still.jpg", {"-frames:v", "1"}, nullptr},
+    };
+    for (const Coding& coding : codings) {
+        const QString path = dir.filePath(coding.name);
+        QStringList args{"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                         "color=c=0xC83C1E:s=960x480:r=25:d=1,format=rgb24"};
+        if (coding.scale)
+            args << "-vf" << QString("scale=%1,format=yuv420p").arg(coding.scale) << "-c:v" << "libx264";
+        args << coding.tags << path;
+        QProcess ffmpeg;
+        ffmpeg.start("ffmpeg", args);
+        ASSERT_TRUE(ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0) << coding.name;
+        for (int kind : {Standard, Twins}) {
+            const QImage shot = showFirstFrame(path, kind, {Pano, 0, 0, 3});
+            ASSERT_FALSE(shot.isNull());
+            const QRgb centre = shot.pixel(shot.width() / 2, shot.height() / 2);
+            std::printf("%s kind %d: %d %d %d\n", coding.name, kind, qRed(centre), qGreen(centre), qBlue(centre));
+            EXPECT_LE(std::abs(qRed(centre) - 200), 4) << coding.name << " kind " << kind;
+            EXPECT_LE(std::abs(qGreen(centre) - 60), 4) << coding.name << " kind " << kind;
+            EXPECT_LE(std::abs(qBlue(centre) - 30), 4) << coding.name << " kind " << kind;
+        }
+    }
 }
 
 }  // namespace
