@@ -1,4 +1,5 @@
 #include "main_window.h"
+#include "statistics_overlay.h"
 
 #include <QBuffer>
 #include <QCloseEvent>
@@ -156,6 +157,9 @@ MainWindow::MainWindow(QWidget* parent, const QString& locale, const QString& se
     player_->setOptionsForVideoCodec({{QStringLiteral("FFmpeg"),
                                        QVariantHash{{QStringLiteral("vismv"), QStringLiteral("pf")}}}});
     player_->setVideoDecoderPriority({QStringLiteral("CUDA"), QStringLiteral("FFmpeg")});
+    statistics_ = new StatisticsOverlay(player_, view());
+    statistics_->setView(view());
+    statistics_->move(12, 12);
     player_->masterClock()->setClockAuto(false);
     player_->masterClock()->setClockType(media::AVClock::VideoClock);
     videoOutput_ = new media::VideoOutput;
@@ -915,6 +919,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Up: bar_->volumeSlider()->setValue(bar_->volumeSlider()->value() + 5); break;
     case Qt::Key_Down: bar_->volumeSlider()->setValue(bar_->volumeSlider()->value() - 5); break;
     case Qt::Key_M: onVolumeBtnClicked(); break;
+    case Qt::Key_I: statistics_->toggle(); break;
     case Qt::Key_F: setFullscreen(); break;
     case Qt::Key_Escape:
         if (fullscreen_)

@@ -50,6 +50,8 @@ class VideoTypeDlg;
 
 namespace vistamo::app {
 
+class StatisticsOverlay;
+
 class BottomBar;
 
 class MainWindow : public ui::FramelessWidget, public render::ViewHost {
@@ -72,6 +74,7 @@ public:
     render::VideoTexturePlayer* frameRenderer() const { return frameRenderer_; }
     media::AVPlayer* player() const { return player_; }
     BottomBar* controlBar() const { return bar_; }
+    StatisticsOverlay* statisticsOverlay() const { return statistics_; }
     playlist::PlayList* playList() const;
     ui::TitleBar* titleBar() const { return titleBar_; }
     QWidget* sourceWidget() const;
@@ -199,6 +202,7 @@ private:
     double volume_ = 2.0;
     qint64 length_ = 0;
     media::AVPlayer* player_ = nullptr;
+    StatisticsOverlay* statistics_ = nullptr;  // a child of the view
     media::VideoOutput* videoOutput_ = nullptr;
     render::VideoTexturePlayer* frameRenderer_ = nullptr;
     ui::VideoTypeDlg* typeDialog_ = nullptr;

@@ -46,6 +46,45 @@
     </message>
 </context>
 <context>
+    <name>vistamo::app</name>
+    <message>
+        <source>Decoder: none</source>
+        <translation>解码器：无</translation>
+    </message>
+    <message>
+        <source>Decoder: %1 (%2)</source>
+        <translation>解码器：%1（%2）</translation>
+    </message>
+    <message>
+        <source>hardware</source>
+        <translation>硬件</translation>
+    </message>
+    <message>
+        <source>software</source>
+        <translation>软件</translation>
+    </message>
+    <message>
+        <source>Source: %1 at %2 fps</source>
+        <translation>源：%1，%2 帧/秒</translation>
+    </message>
+    <message>
+        <source>Source: %1</source>
+        <translation>源：%1</translation>
+    </message>
+    <message>
+        <source>Colour: %1</source>
+        <translation>色彩：%1</translation>
+    </message>
+    <message>
+        <source>Frames: decoded %1, shown %2, dropped %3 of %4</source>
+        <translation>帧：已解码 %1，已显示 %2，已丢弃 %3，共 %4</translation>
+    </message>
+    <message>
+        <source>View: %1 paints/s, %2 new frames/s</source>
+        <translation>视图：每秒绘制 %1 次，每秒新帧 %2</translation>
+    </message>
+</context>
+<context>
     <name>vistamo::app::BottomBar</name>
     <message>
         <source>Equirectangular</source>

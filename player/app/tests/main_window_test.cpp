@@ -20,6 +20,7 @@
 #include "feedback.h"
 #include "gl_view.h"
 #include "main_window.h"
+#include "statistics_overlay.h"
 #include "media_file_item.h"
 #include "playlist.h"
 #include "progress_slider.h"
@@ -117,6 +118,23 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(window().controlBar()->lengthLabel()->text(), QStringLiteral("00:00:03"), 3000);
         QTRY_COMPARE_WITH_TIMEOUT(window().controlBar()->positionLabel()->text(), QStringLiteral("00:00:01"), 3000);
         QVERIFY(window().controlBar()->progressSlider()->sliderPosition() >= 1000);
+    }
+
+    // Key I shows what the playback does: the decoder, the source, its
+    // colour rule and the frame counts, refreshed while it plays.
+    void theStatisticsOverlayCountsThePlayback() {
+        window().openMediaFile(kSamples + "/twins.mp4");
+        QVERIFY(waitForPicture());
+        QTest::keyClick(&window(), Qt::Key_I);
+        QLabel* overlay = window().statisticsOverlay();
+        QVERIFY(overlay->isVisible());
+        const QString first = overlay->text();
+        QVERIFY2(first.contains("Decoder: FFmpeg (software)"), qPrintable(first));
+        QVERIFY2(first.contains("Source: 960×480 at 30.00 fps"), qPrintable(first));
+        QVERIFY2(first.contains("Colour: BT.709 limited"), qPrintable(first));
+        QTRY_VERIFY_WITH_TIMEOUT(overlay->text() != first && overlay->text().contains(" paints/s"), 3000);
+        QTest::keyClick(&window(), Qt::Key_I);
+        QVERIFY(overlay->isHidden());
     }
 
     void theWatchdogGivesUpWithOneMessage() {
