@@ -574,6 +574,13 @@ void Playback::presentLoop() {
             ++dropped_;
             continue;
         }
+        {
+            // Told before the frame is handed over, so that whoever sees it knows its rule.
+            const QString colour = QString::fromStdString(colour::describe(frame.colourRule()));
+            std::lock_guard<std::mutex> lock(colourMutex_);
+            if (colour != colour_)
+                colour_ = colour;
+        }
         const qint64 onScreenBefore = framesOnScreen();
         deliver(frame);
         if (first && realTime_ && !paused_ && onScreenBefore >= 0) {
@@ -590,12 +597,6 @@ void Playback::presentLoop() {
                 clock->reset(pts - (scheduled_ ? audio->latency() : 0));
         }
         ++shown_;
-        {
-            const QString colour = QString::fromStdString(colour::describe(frame.colourRule()));
-            std::lock_guard<std::mutex> lock(colourMutex_);
-            if (colour != colour_)
-                colour_ = colour;
-        }
         int stepped = serial;
         stepSerial_.compare_exchange_strong(stepped, -1);
         positionMs_ = qint64(std::llround(pts * 1000));
