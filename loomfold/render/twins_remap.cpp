@@ -4,6 +4,7 @@
 #include <cmath>
 #include <thread>
 
+#include "row_bands.h"
 #include "seam_blend.h"
 #include "stitch_geometry.h"
 
@@ -365,17 +366,7 @@ void TwinsRemap::renderYuvRows(const stitch_frame& frame, const Planes& out, int
 
 template <typename Rows>
 void TwinsRemap::split(int rows, int threads, Rows work) const {
-    threads = std::clamp(threads, 1, 16);
-    std::vector<std::thread> helpers;
-    const int band = (rows + threads - 1) / threads;
-    for (int k = 1; k < threads; ++k) {
-        const int first = k * band, end = std::min(rows, first + band);
-        if (first < end)
-            helpers.emplace_back([&work, first, end] { work(first, end); });
-    }
-    work(0, std::min(band, rows));
-    for (std::thread& t : helpers)
-        t.join();
+    vistamo::threads::forRowBands(rows, std::clamp(threads, 1, 16), work);
 }
 
 void TwinsRemap::render(const stitch_frame& frame, uint8_t* rgba, int threads) const {

@@ -585,10 +585,10 @@ void Playback::presentLoop() {
         deliver(frame);
         if (first && realTime_ && !paused_ && onScreenBefore >= 0) {
             // The first picture of a run can take far longer to appear than
-            // the measured lead (a new window, a new texture): the clock
-            // starts again once it is there, so the frames after it and the
-            // sound keep their time.
-            // So does a sound device that has only just been opened.
+            // the measured lead (a new window, a new texture), and a sound
+            // device just opened longer to start: the clock starts again
+            // once both are there, so the frames after it and the sound
+            // keep their time.
             const bool shown = waitUntil([&] { return framesOnScreen() > onScreenBefore; }, serial);
             AudioOutput* audio = player_->audio();
             if (scheduled_)

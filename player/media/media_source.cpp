@@ -134,6 +134,8 @@ namespace {
 // headers: the open runs on the caller's thread, a window's.
 constexpr qint64 kOpenStallMs = 5000;
 
+QString stallMessage() { return QStringLiteral("the stream sent nothing usable for %1 s").arg(kOpenStallMs / 1000); }
+
 qint64 steadyMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
@@ -227,23 +229,15 @@ bool MediaSource::finishOpen(const char* url, QString* error) {
         openDeadlineMs_ = steadyMs() + kOpenStallMs;
     int rc = avformat_open_input(&format_, url ? url : "", nullptr, &options);
     av_dict_free(&options);
-    if (rc < 0 && openTimedOut()) {
-        *error = QStringLiteral("the stream sent nothing usable for %1 s").arg(kOpenStallMs / 1000);
-        return false;
-    }
     if (rc < 0) {
-        *error = QStringLiteral("not a media file (%1)").arg(avErrorText(rc));
+        *error = openTimedOut() ? stallMessage() : QStringLiteral("not a media file (%1)").arg(avErrorText(rc));
         return false;
     }
     rc = avformat_find_stream_info(format_, nullptr);
     const bool timedOut = openTimedOut();
     openDeadlineMs_ = 0;
-    if (rc < 0 && timedOut) {
-        *error = QStringLiteral("the stream sent nothing usable for %1 s").arg(kOpenStallMs / 1000);
-        return false;
-    }
     if (rc < 0) {
-        *error = QStringLiteral("cannot read the streams (%1)").arg(avErrorText(rc));
+        *error = timedOut ? stallMessage() : QStringLiteral("cannot read the streams (%1)").arg(avErrorText(rc));
         return false;
     }
     videoIndex_ = av_find_best_stream(format_, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);

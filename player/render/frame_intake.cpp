@@ -5,13 +5,13 @@
 #include <opencv2/core.hpp>
 
 #include <algorithm>
-#include <thread>
 
 extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
 #include "circle_detection.h"
+#include "row_bands.h"
 
 namespace vistamo::render {
 
@@ -185,17 +185,7 @@ bool packYuv(const media::VideoFrame& frame, std::vector<uint8_t>& out, int thre
             packRows16(yPlane, frame.bytesPerLine(0), uPlane, vPlane, frame.bytesPerLine(1), format.bits, shiftW,
                        shiftH, width, out.data(), first, end);
     };
-    threads = std::clamp(threads, 1, 8);
-    std::vector<std::thread> helpers;
-    const int band = (height + threads - 1) / threads;
-    for (int k = 1; k < threads; ++k) {
-        const int first = k * band, end = std::min(height, first + band);
-        if (first < end)
-            helpers.emplace_back(rows, first, end);
-    }
-    rows(0, std::min(band, height));
-    for (std::thread& t : helpers)
-        t.join();
+    vistamo::threads::forRowBands(height, std::clamp(threads, 1, 8), rows);
     return true;
 }
 
@@ -225,8 +215,9 @@ PackedPicture FrameIntake::prepare(const media::VideoFrame& frame) {
         return {};
     PackedPicture picture;
     picture.texels = buffer;
-    picture.width = half ? source.width() / 4 * 2 : source.width();
-    picture.height = half ? source.height() / 4 * 2 : source.height();
+    const QSize size = intakeSize(source.size());
+    picture.width = size.width();
+    picture.height = size.height();
     picture.rule = source.colourRule();
     picture.source = source;
     return picture;

@@ -5,8 +5,8 @@
 // frame, finding the circle of an uncalibrated one-lens file). All of it
 // is slow (a frame's samples, two 25 760-vertex tables, OpenCV), so it runs
 // on the presentation thread before the view takes its lock; the view then
-// adopts the result under the lock in a few copies. Used by one thread at a time (the presentation thread); owned by
-// GLView.
+// adopts the result under the lock in a few copies. Used by one thread at
+// a time (the presentation thread); owned by GLView.
 #pragma once
 
 #include <QImage>

@@ -1,22 +1,15 @@
 #include "gl_view.h"
 
-#include <QWindow>
-
 #include <QDebug>
 #include <QMouseEvent>
 #include <QMutexLocker>
+#include <QWindow>
 #include <QOpenGLContext>
 #include <QOpenGLShaderProgram>
 #include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
-#include <vector>
-
-extern "C" {
-#include <libavutil/common.h>
-#include <libavutil/pixdesc.h>
-}
 
 #include "lensmeta/lensmeta.h"
 #include "view_host.h"

@@ -3,9 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
-#include <QSignalSpy>
-
 #include <QFile>
+#include <QSignalSpy>
 
 #include <chrono>
 #include <cmath>
