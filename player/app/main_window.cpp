@@ -32,6 +32,7 @@
 #include "feedback.h"
 #include "gl_view.h"
 #include "lensmeta/lensmeta.h"
+#include "log_text.h"
 #include "mask_frame.h"
 #include "media_rules.h"
 #include "playlist.h"
@@ -209,39 +210,68 @@ QWidget* MainWindow::sourceWidget() const { return videoOutput_->widget(); }
 QWidget* MainWindow::dropFrame() const { return form_->drop_frame_; }
 
 void MainWindow::initPlayList() {
+    // What the list has to say at start (a damaged file kept as .bak) is
+    // said once the window is up, not before it.
+    QStringList notices;
+    playList()->setMessageRunner([&notices](const QString& text) { notices << text; });
     if (!playList()->LoadList())
         playList()->CreateList();
+    playList()->setMessageRunner([this](const QString& text) { tell(text); });
+    for (const QString& text : notices)
+        QTimer::singleShot(0, this, [this, text] { tell(text); });
     if (playList()->IsEmpty())
         playListButton_->click();
 }
 
-int MainWindow::runMessage(const QString& text, const QString& titleLine, bool modal, bool hideLeft, bool hideRight,
-                           QSize size) {
+void MainWindow::tell(const QString& text, const QString& titleLine) {
     ui::Feedback dialog(this);
-    dialog.setFixedSize(size);
-    if (hideLeft)
-        dialog.hideLeftButton();
-    if (hideRight)
-        dialog.hideRightButton();
-    modal ? dialog.makeModal() : dialog.makeNonModal();
+    dialog.setFixedSize(400, 200);
+    dialog.makeMessage();
     dialog.setMessage(text);
     dialog.setTitleLine(titleLine);
-    return runDialog_(dialog);
+    runDialog_(dialog);
 }
 
+void MainWindow::tell(const QString& text) { tell(text, kTitle); }
+
 bool MainWindow::checkFormat(const QString& path, const QString& titleLine) {
-    if (isSupportedMediaFile(path, &isImage_))
-        return true;
-    runMessage(tr("File format not supported!") + QStringLiteral("(.mp4, .mov, .flv, .jpeg)"), titleLine, false, true,
-               true);
-    return false;
+    bool image = false;
+    const bool supported = isSupportedMediaFile(path, &image);
+    // The type and the still's frame are settled before anything opens the
+    // file: a FIFO named ".jpg" must not hold the window.
+    const QString problem = image || supported ? mediaFileProblem(path, image) : QString();
+    if (!problem.isEmpty()) {
+        tell(tr("Cannot open %1: %2").arg(QDir::toNativeSeparators(path), problem), titleLine);
+        return false;
+    }
+    if (!supported) {
+        tell(tr("File format not supported!") + QStringLiteral("(.mp4, .mov, .flv, .jpeg)"), titleLine);
+        return false;
+    }
+    isImage_ = image;
+    return true;
+}
+
+QString MainWindow::calibrationTextOf(const QString& path) const {
+    ImageData data;
+    std::string local = QFile::encodeName(QDir::fromNativeSeparators(path)).toStdString();
+    GetLensmeta(data, local);
+    return QString::fromStdString(data.calibText);
 }
 
 void MainWindow::setKindFromMetadata(const QString& path) {
-    ImageData data;
-    std::string local = path.toLocal8Bit().toStdString();
-    GetLensmeta(data, local);
-    view()->setKind(kindFromCalibration(QString::fromStdString(data.calibText)));
+    view()->setKind(kindFromCalibration(calibrationTextOf(path)));
+}
+
+void MainWindow::fallBackFromUnusableCalibration(const QString& path) {
+    if (view()->kind() == render::Standard)
+        return;
+    const QString problem = calibrationProblem(calibrationTextOf(path));
+    if (problem.isEmpty())
+        return;
+    view()->setKind(render::Standard);
+    tell(tr("%1 cannot be stitched: %2. It is shown as it was recorded.")
+             .arg(QDir::toNativeSeparators(path), problem));
 }
 
 void MainWindow::probe(const ProbeEntry& entry) {
@@ -324,10 +354,11 @@ void MainWindow::startPlay(const QString& path) {
         for (QWidget* w : videoOnly)
             w->show();
     }
+    fallBackFromUnusableCalibration(path);
     bar_->exportButton()->setVisible(view()->kind() != render::Standard);
     showDropPrompt(false);
     view()->prepareFile(path);
-    qDebug().noquote() << "File path: " << path;
+    qDebug().noquote() << "File path: " << QString::fromStdString(text::forLog(path.toStdString()));
     playedFile_ = path;
     watchdogRestarts_ = 0;
     frameRenderer_->clearFrameReceived();
@@ -337,7 +368,7 @@ void MainWindow::startPlay(const QString& path) {
 
 void MainWindow::OnPlayerError(const QString& message) {
     // A damaged or vanished file: say so; the window stays as it is.
-    runMessage(message, kTitle, false, true, true);
+    tell(message);
 }
 
 // -- Playback controls.
@@ -358,7 +389,7 @@ void MainWindow::videoProgressed(qint64 position) {
     // No picture reached the view: restart, a few times, then say so.
     if (++watchdogRestarts_ > kWatchdogRestarts) {
         stopPlayer();
-        runMessage(tr("No picture could be shown from this file."), kTitle, false, true, true);
+        tell(tr("No picture could be shown from this file."));
         return;
     }
     player_->stop();
@@ -512,8 +543,8 @@ void MainWindow::lanchFile() {
         return;
     const QString path = QDir::toNativeSeparators(chosen);
     QDir::setCurrent(QFileInfo(path).absolutePath());
-    isSupportedMediaFile(path, &isImage_);
-    openChecked(path, false);
+    if (checkFormat(path, kTitle))
+        openChecked(path, false);
 }
 
 void MainWindow::showMask(QWidget* dialog) {
@@ -529,9 +560,8 @@ void MainWindow::showMask(QWidget* dialog) {
 }
 
 void MainWindow::showOpenGLError() {
-    runMessage(tr("The opengl version supported by your graphics card is too low, Vistamo Player cannot work "
-                  "normally. Please update your graphics card driver."),
-               kTitle, true, false, true);
+    tell(tr("The opengl version supported by your graphics card is too low, Vistamo Player cannot work "
+            "normally. Please update your graphics card driver."));
     player_->stop();
 }
 
@@ -575,14 +605,19 @@ void MainWindow::OnAddFilesToPlayList(QStringList files) {
 }
 
 void MainWindow::OnPlayListDoubleClicked(QString filePath, int modelType) {
+    if (filePath.isEmpty())
+        return;
+    // A row whose file can no longer be opened goes, after its message: it
+    // would fail the same way at the next double click.
+    if (!checkFormat(filePath, kTitle)) {
+        playList()->RemoveRowByPath(filePath);
+        return;
+    }
     if (player_->isPlaying()) {
         stopPlayer();
         bar_->triggerPano();
     }
     currentFile_ = filePath;
-    if (filePath.isEmpty())
-        return;
-    isSupportedMediaFile(filePath, &isImage_);
     showDropPrompt(false);
     if (modelType == render::Standard || modelType == render::Sphere || modelType == render::Twins)
         view()->setKind(modelType);
@@ -708,7 +743,7 @@ void MainWindow::OnExportFinished(bool isSuccess) {
                                          "\nQToolButton::hover{ border-image:url(:images/export_hover.png)}"));
     button->setToolTip(tr("Export"));
     if (!isSuccess)
-        runMessage(tr("Export failed!"), kTitle, true, false, true);
+        tell(tr("Export failed!"));
     // The file is already in place (or nothing was moved): the dialog goes.
     if (exportDialog_ && exportDialog_->finished()) {
         exportDialog_->deleteLater();
@@ -778,10 +813,9 @@ void MainWindow::OnSwitchLanguage() {
     }
     if (status != QSettings::NoError || !QFileInfo(settingsPath_).isWritable()) {
         // The switch would not survive the restart: say so and stay.
-        runMessage(tr("The language setting cannot be saved in %1. Please check that you have the required access "
-                      "rights.")
-                       .arg(QDir::toNativeSeparators(settingsPath_)),
-                   kTitle, true, false, true);
+        tell(tr("The language setting cannot be saved in %1. Please check that you have the required access "
+                "rights.")
+                 .arg(QDir::toNativeSeparators(settingsPath_)));
         return;
     }
     locale_ = next;
@@ -805,7 +839,7 @@ void MainWindow::OnCapture() {
     if (!buffer.open(QIODevice::WriteOnly) || !shot.save(&buffer, "JPG", -1) ||
         !files::writeFileAtomically(QFile::encodeName(answer).toStdString(), bytes.constData(), size_t(bytes.size()),
                                     {QFile::encodeName(currentFile_).toStdString()}, reason))
-        runMessage(tr("Save failed!"), kTitle, true, false, true);
+        tell(tr("Save failed!"));
 }
 
 // -- Window events.

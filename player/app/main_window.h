@@ -180,9 +180,16 @@ private:
     void stopPlayer();
     void switchView(int mode);
     void setKindFromMetadata(const QString& path);
+    QString calibrationTextOf(const QString& path) const;
+    // One message for the user to acknowledge (OK, Enter or Escape).
+    void tell(const QString& text, const QString& titleLine);
+    void tell(const QString& text);
+    // Whether path may be opened at all; else the user is told why, naming
+    // the file. Sets isImage_ for a file that may.
     bool checkFormat(const QString& path, const QString& titleLine);
-    int runMessage(const QString& text, const QString& titleLine, bool modal, bool hideLeft, bool hideRight,
-                   QSize size = QSize(400, 200));
+    // A stitched kind needs a calibration it can use: when the file's cannot,
+    // the user is told and the file is shown as recorded (Standard).
+    void fallBackFromUnusableCalibration(const QString& path);
     void restylePlayButton(bool playing);
     void restyleFullscreenButton();
     void placeControls();

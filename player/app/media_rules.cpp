@@ -1,11 +1,21 @@
 #include "media_rules.h"
 
+#include <QFile>
 #include <QFileInfo>
 
-#include <algorithm>
-#include <QImageReader>
 #include <QStringList>
 #include <QTime>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "calibration_check.h"
+#include "file_guard.h"
+#include "jpeg_probe.h"
+#include "media_kind.h"
 
 namespace vistamo::app {
 
@@ -20,18 +30,34 @@ bool isSupportedMediaFile(const QString& path, bool* isImage) {
         return true;
     if (!image)
         return false;
-    QImageReader reader(path);
-    reader.setDecideFormatFromContent(true);
-    const QByteArray format = reader.format();
-    return format == "JPEG" || format == "jpeg" || format == "JPG" || format == "jpg";
+    // The content decides: a JPEG starts with its SOI marker and a segment.
+    std::string reason;
+    const int fd = files::openInput(QFile::encodeName(path).toStdString(), reason);
+    if (fd < 0)
+        return false;
+    unsigned char head[3] = {};
+    const bool jpeg = ::read(fd, head, sizeof head) == ssize_t(sizeof head) && head[0] == 0xFF && head[1] == 0xD8 &&
+                      head[2] == 0xFF;
+    ::close(fd);
+    return jpeg;
+}
+
+QString mediaFileProblem(const QString& path, bool isImage) {
+    const std::string local = QFile::encodeName(path).toStdString();
+    const std::string problem = files::inputProblem(local);
+    if (!problem.empty())
+        return QString::fromStdString(problem);
+    if (!isImage)
+        return {};  // the demuxer judges a video's content, off the GUI thread
+    return QString::fromStdString(picture::jpegFileProblem(local, kMaxStillSide));
+}
+
+QString calibrationProblem(const QString& calibText) {
+    return QString::fromStdString(lens::calibrationProblem(calibText.toStdString()));
 }
 
 int kindFromCalibration(const QString& calibText) {
-    if (calibText.startsWith(QLatin1String("6_")))
-        return 2;
-    if (calibText.startsWith(QLatin1String("5_")))
-        return 1;
-    return 0;
+    return int(lens::mediaKindOf(calibText.toStdString()));
 }
 
 QString formatTime(qint64 ms) {

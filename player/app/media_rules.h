@@ -9,11 +9,26 @@ namespace vistamo::app {
 
 // Videos by suffix (mp4, MP4, mov, MOV, flv, FLV); stills (JPG, jpg, JPEG,
 // jpeg) only when their content is a JPEG. Other letter cases and suffixes
-// are refused. *isImage says whether the suffix is a still's.
+// are refused. *isImage says whether the suffix is a still's. A still's
+// content is read only from a regular file, opened without blocking.
 bool isSupportedMediaFile(const QString& path, bool* isImage);
 
-// The kind (MediaKind's numbers) a calibration text gives: "6_" two lenses
-// (Twins, 2), "5_" one lens (Sphere, 1), anything else or none Standard (0).
+// The largest still the view takes, in pixels a side (the GL texture limit
+// every driver we support offers).
+constexpr int kMaxStillSide = 16384;
+
+// Why a file of a supported suffix cannot be opened at all, for the one
+// line the user is shown; empty when it can. Settled before anything opens
+// the file: a FIFO, a device or a folder is refused by its type, and a
+// still must be a complete JPEG no larger than kMaxStillSide.
+QString mediaFileProblem(const QString& path, bool isImage);
+
+// Why the calibration text of a file cannot drive a stitch; empty when it
+// can or when the text is of no layout that is stitched.
+QString calibrationProblem(const QString& calibText);
+
+// The kind (MediaKind's numbers) a calibration text gives, by the rule the
+// whole project shares (lens::mediaKindOf).
 int kindFromCalibration(const QString& calibText);
 
 // hh:mm:ss of a position, wrapping at 24 hours (3 725 000 ms → "01:02:05").

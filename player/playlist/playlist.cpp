@@ -7,38 +7,44 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QMimeData>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTime>
 #include <QUrl>
 
+#include <algorithm>
+
 #include "feedback.h"
-#include "media_file_item.h"
+#include "file_guard.h"
+#include "playlist_model.h"
 #include "ui_playlist.h"
 
 namespace vistamo::playlist {
 
-PlayList::PlayList(QWidget* parent) : QFrame(parent), form_(new Ui::PlayList) {
+PlayList::PlayList(QWidget* parent) : QFrame(parent), form_(new Ui::PlayList), model_(new PlaylistModel(this)) {
     form_->setupUi(this);
     table_ = form_->list_;
+    table_->setModel(model_);
     table_->setSortingEnabled(false);
-    table_->setColumnCount(3);
     table_->horizontalHeader()->setMinimumSectionSize(0);  // the style's minimum is wider than 20
     table_->setColumnWidth(0, 20);
     table_->setColumnWidth(1, 210);
     table_->setColumnWidth(2, 70);
+    // Every row is 50 pixels: the view never measures a row's contents.
+    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table_->verticalHeader()->setDefaultSectionSize(50);
+    QFont small = table_->font();
+    small.setPointSize(10);
+    model_->setExtraFont(small);
     setAcceptDrops(true);
     connect(form_->add_btn_, &QPushButton::clicked, this, &PlayList::AddBtnClicked);
     connect(form_->remove_btn_, &QPushButton::clicked, this, &PlayList::DeleteItem);
-    connect(table_, &QTableWidget::itemDoubleClicked, this, &PlayList::OnRowDoubleClicked);
-    connect(table_, &QTableWidget::itemClicked, this, &PlayList::OnRowClicked);
+    connect(table_, &QTableView::doubleClicked, this, &PlayList::OnRowDoubleClicked);
     showMessage_ = [this](const QString& text) {
         ui::Feedback message(this);
         message.setFixedSize(400, 200);
-        message.hideLeftButton();
-        message.hideRightButton();
-        message.makeNonModal();
+        message.makeMessage();
         message.setMessage(text);
         message.setTitleLine(QStringLiteral("Vistamo Player"));
         if (mainWindow_)
@@ -51,6 +57,9 @@ PlayList::~PlayList() { delete form_; }
 
 QPushButton* PlayList::addButton() const { return form_->add_btn_; }
 QPushButton* PlayList::removeButton() const { return form_->remove_btn_; }
+int PlayList::rowCount() const { return model_->rowCount(); }
+int PlayList::currentRow() const { return model_->current(); }
+const PlaylistEntry& PlayList::entryAt(int row) const { return model_->entry(row); }
 
 void PlayList::SetListFile(const QString& path) {
     if (isPlaylistPath(path))
@@ -73,31 +82,36 @@ bool PlayList::LoadList() {
     case ReadResult::Ok:
         break;
     }
-    loading_ = true;
-    table_->setRowCount(0);
-    for (const PlaylistEntry& entry : entries)
-        addRow(entry, false);
-    loading_ = false;
+    model_->setEntries(std::move(entries));
     return true;
 }
 
 bool PlayList::CreateList() {
     if (!isPlaylistPath(listFile_))
         return false;
-    // A file that exists here could not be read: keep it for the user.
-    if (QFile::exists(listFile_) && !keepDamagedPlaylist(listFile_))
-        qWarning() << "cannot keep the unreadable playlist" << listFile_;
+    // A file that exists here could not be read: keep it for the user, and
+    // say where, once.
+    const bool damaged = QFileInfo::exists(listFile_) || QFileInfo(listFile_).isSymLink();
+    bool kept = false;
+    if (damaged) {
+        kept = keepDamagedPlaylist(listFile_);
+        if (!kept)
+            qWarning() << "cannot keep the unreadable playlist" << listFile_;
+    }
     if (!writePlaylistFile(listFile_, {})) {
         fileError(tr("Failed to create play list file. Please check that you have the required access rights."));
         return false;
     }
+    if (kept)
+        fileError(tr("The play list %1 could not be read. It was kept as %2, and a new, empty play list was started.")
+                      .arg(QDir::toNativeSeparators(listFile_), QDir::toNativeSeparators(listFile_ + ".bak")));
     return true;
 }
 
 bool PlayList::SaveList() {
     if (!isPlaylistPath(listFile_))
         return false;
-    if (!writePlaylistFile(listFile_, rows())) {
+    if (!writePlaylistFile(listFile_, model_->entries())) {
         fileError(tr("Failed to open play list file. Please check that you have the required access rights."));
         return false;
     }
@@ -105,45 +119,19 @@ bool PlayList::SaveList() {
 }
 
 void PlayList::saveQuietly() {
-    if (loading_ || !isPlaylistPath(listFile_))
+    if (!isPlaylistPath(listFile_))
         return;
     QString error;
-    if (!writePlaylistFile(listFile_, rows(), &error))
+    if (!writePlaylistFile(listFile_, model_->entries(), &error))
         qWarning() << "cannot save the playlist" << listFile_ << error;
 }
 
-QVector<PlaylistEntry> PlayList::rows() const {
-    QVector<PlaylistEntry> out;
-    for (int row = 0; row < table_->rowCount(); ++row) {
-        if (const MediaFileItem* item = itemAt(row))
-            out.push_back({item->isImage() != 0, item->name(), item->path(), item->extip(), item->model()});
-    }
-    return out;
-}
-
-MediaFileItem* PlayList::itemAt(int row) const { return dynamic_cast<MediaFileItem*>(table_->item(row, 1)); }
-
-bool PlayList::IsEmpty() const { return table_->rowCount() == 0; }
+bool PlayList::IsEmpty() const { return model_->rowCount() == 0; }
 
 void PlayList::addRow(const PlaylistEntry& entry, bool current) {
-    const int type = entry.isImage ? 1 : 0;
-    auto* name = new MediaFileItem(type, entry.name, entry.path, entry.extip, entry.model);
-    auto* extra = new QTableWidgetItem(entry.extip.toLower(), type);
-    extra->setForeground(grey_);
-    extra->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    // "00:00:00" at the table's 12 pt does not fit the 70-pixel column.
-    QFont small = table_->font();
-    small.setPointSize(10);
-    extra->setFont(small);
-    auto* icon = new QTableWidgetItem(type);
-    const int row = table_->rowCount();
-    table_->insertRow(row);
-    table_->setRowHeight(row, 50);
-    table_->setItem(row, 0, icon);
-    table_->setItem(row, 1, name);
-    table_->setItem(row, 2, extra);
+    model_->append(entry);
     if (current) {
-        currentRow_ = row;
+        model_->setCurrent(model_->rowCount() - 1);
         RefreshHighlight();
     }
 }
@@ -158,7 +146,7 @@ void PlayList::AddMedia(const QString& path, bool isImage, qint64 durationMs, bo
     const int existing = FindRow(path);
     if (existing >= 0) {
         if (current) {
-            currentRow_ = existing;
+            model_->setCurrent(existing);
             RefreshHighlight();
         }
         return;
@@ -185,84 +173,65 @@ void PlayList::AddMedia(const QString& path, bool isImage, qint64 durationMs, bo
 void PlayList::SetModel(const QString& path, int model) {
     const int row = FindRow(path);
     if (row >= 0) {
-        itemAt(row)->setModel(model);
+        model_->setKind(row, model);
         saveQuietly();
         return;
     }
     pendingKinds_.push_back({path, model});
 }
 
-int PlayList::FindRow(const QString& path) const {
-    for (int row = 0; row < table_->rowCount(); ++row) {
-        const MediaFileItem* item = itemAt(row);
-        if (!item)
-            return -1;
-        if (item->path() == path)
-            return row;
-    }
-    return -1;
-}
+int PlayList::FindRow(const QString& path) const { return model_->find(path); }
 
 void PlayList::RemoveRowByPath(const QString& path) {
     const int row = FindRow(path);
     if (row < 0)
         return;
-    table_->removeRow(row);
+    model_->remove(row);
     saveQuietly();
 }
 
 void PlayList::RefreshHighlight() {
     table_->clearSelection();
-    if (QTableWidgetItem* item = table_->item(currentRow_, 0))
-        table_->scrollToItem(item, QAbstractItemView::PositionAtCenter);
-    const QIcon play(QStringLiteral(":/images/play_highlight.png"));
-    for (int row = 0; row < table_->rowCount(); ++row) {
-        QTableWidgetItem *icon = table_->item(row, 0), *name = table_->item(row, 1), *extra = table_->item(row, 2);
-        if (!icon || !name || !extra)
-            continue;
-        const bool current = row == currentRow_;
-        name->setForeground(current ? highlight_ : white_);
-        extra->setForeground(current ? highlight_ : grey_);
-        icon->setIcon(current ? play : QIcon());
-    }
+    if (model_->current() >= 0)
+        table_->scrollTo(model_->index(model_->current(), 0), QAbstractItemView::PositionAtCenter);
 }
 
-void PlayList::OnRowDoubleClicked(QTableWidgetItem* item) {
-    if (!item)
+void PlayList::OnRowDoubleClicked(const QModelIndex& index) {
+    if (!index.isValid() || index.row() >= model_->rowCount())
         return;
-    currentRow_ = item->row();
-    const MediaFileItem* media = itemAt(currentRow_);
-    if (!media)
-        return;
-    const QString path = media->path();
-    if (QFileInfo::exists(path)) {
-        emit StartPlay(path, media->model());
+    const int row = index.row();
+    const QString path = model_->entry(row).path;
+    // The type is looked at without opening: a row may now name a FIFO.
+    const std::string problem = files::inputProblem(QFile::encodeName(path).toStdString());
+    if (problem.empty()) {
+        model_->setCurrent(row);
+        emit StartPlay(path, model_->entry(row).model);
         RefreshHighlight();
         return;
     }
-    showMessage_(tr("This file does not exist any more, it will be removed from the play list."));
+    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
+        showMessage_(tr("This file does not exist any more, it will be removed from the play list."));
+    else
+        showMessage_(tr("Cannot open %1: %2. It will be removed from the play list.")
+                         .arg(QDir::toNativeSeparators(path), QString::fromStdString(problem)));
     RemoveRowByPath(path);
 }
 
-void PlayList::OnRowClicked(QTableWidgetItem*) {}
-
 void PlayList::DeleteItem() {
-    bool removed = false;
-    for (int row = 0; row < table_->rowCount();) {
-        QTableWidgetItem* item = table_->item(row, 1);
-        if (!item || !item->isSelected()) {
-            ++row;
-            continue;
-        }
-        if (item->foreground() == QBrush(highlight_)) {
-            currentRow_ = -1;
+    QModelIndexList selected = table_->selectionModel()->selectedRows(1);
+    if (selected.isEmpty())
+        return;
+    std::sort(selected.begin(), selected.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() > b.row(); });
+    bool stopped = false;
+    for (const QModelIndex& index : selected) {
+        if (index.row() == model_->current() && !stopped) {
+            stopped = true;
             emit StopPlay();
         }
-        table_->removeRow(row);
-        removed = true;
+        model_->remove(index.row());
     }
-    if (removed)
-        saveQuietly();
+    saveQuietly();
 }
 
 void PlayList::enterEvent(QEvent*) { setCursor(Qt::ArrowCursor); }

@@ -1,12 +1,11 @@
 // PlayList: the panel of files the user has played or added. One row per
 // file (name and duration or suffix), the playing one highlighted; double
 // click starts a file, "-" removes the selected rows, files dropped on it
-// are offered to the main window. The rows are kept in the playlist file,
-// which is written whole and replaced atomically whenever they change.
+// are offered to the main window. The rows live in a PlaylistModel shown by
+// a QTableView, and are kept in the playlist file, which is written whole
+// and replaced atomically whenever they change. GUI thread only.
 #pragma once
 
-#include <QColor>
-#include <QDomDocument>
 #include <QFrame>
 #include <QPair>
 #include <QVector>
@@ -18,13 +17,13 @@
 namespace Ui {
 class PlayList;
 }
-class QTableWidget;
-class QTableWidgetItem;
+class QModelIndex;
 class QPushButton;
+class QTableView;
 
 namespace vistamo::playlist {
 
-class MediaFileItem;
+class PlaylistModel;
 
 class PlayList : public QFrame {
     Q_OBJECT
@@ -37,7 +36,7 @@ public:
     QString listFile() const { return listFile_; }
     bool LoadList();
     // A new, empty playlist file; an existing (unreadable) one is kept as
-    // "….plist.bak" first.
+    // "….plist.bak" first, and the user is told where.
     bool CreateList();
     bool SaveList();
 
@@ -48,11 +47,14 @@ public:
     void RemoveRowByPath(const QString& path);
     void RefreshHighlight();
 
-    QTableWidget* table() const { return table_; }
+    QTableView* table() const { return table_; }
+    PlaylistModel* model() const { return model_; }
     QPushButton* addButton() const;
     QPushButton* removeButton() const;
-    int currentRow() const { return currentRow_; }
-    MediaFileItem* itemAt(int row) const;
+    int rowCount() const;
+    int currentRow() const;
+    // The row's entry; row must be below rowCount().
+    const PlaylistEntry& entryAt(int row) const;
     // How message dialogs are run (tests answer them; the default execs a
     // Feedback).
     void setMessageRunner(std::function<void(const QString&)> runner) { showMessage_ = std::move(runner); }
@@ -70,8 +72,7 @@ public slots:
     void DeleteItem();
 
 private slots:
-    void OnRowDoubleClicked(QTableWidgetItem* item);
-    void OnRowClicked(QTableWidgetItem* item);
+    void OnRowDoubleClicked(const QModelIndex& index);
 
 protected:
     void enterEvent(QEvent* event) override;
@@ -80,22 +81,16 @@ protected:
 
 private:
     void addRow(const PlaylistEntry& entry, bool current);
-    QVector<PlaylistEntry> rows() const;
     // Keeps the file in step with the rows; failures are reported at close.
     void saveQuietly();
     void fileError(const QString& text);
 
     Ui::PlayList* form_;
     QString listFile_;
-    QDomDocument document_;
-    QTableWidget* table_;
-    int currentRow_ = 0;
-    QColor grey_{102, 102, 102};
-    QColor white_{255, 255, 255};
-    QColor highlight_{255, 232, 7};
+    QTableView* table_;
+    PlaylistModel* model_;
     QVector<QPair<QString, int>> pendingKinds_;
     QWidget* mainWindow_ = nullptr;
-    bool loading_ = false;
     std::function<void(const QString&)> showMessage_;
 };
 

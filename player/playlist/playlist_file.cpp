@@ -1,6 +1,7 @@
 #include "playlist_file.h"
 
-#include <QDomDocument>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
 #include <QFile>
 #include <QSaveFile>
 
@@ -9,8 +10,72 @@
 namespace vistamo::playlist {
 namespace {
 
-QString childText(const QDomElement& item, const QString& name) {
-    return item.firstChildElement(name).text();
+// The file's own layout is three levels deep (plist, item, child); anything
+// far deeper is no playlist of ours, and would only cost stack and time.
+constexpr int kMaxDepth = 32;
+
+// The text of the element the reader has just entered, its descendants'
+// text included, as a DOM element's text() reads it. False when the
+// document turns out malformed or too deep.
+bool elementText(QXmlStreamReader& reader, int depth, QString& text) {
+    text.clear();
+    int inner = 0;
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartElement:
+            if (depth + ++inner > kMaxDepth)
+                return false;
+            break;
+        case QXmlStreamReader::EndElement:
+            if (inner-- == 0)
+                return true;
+            break;
+        case QXmlStreamReader::Characters:
+        case QXmlStreamReader::EntityReference:
+            text += reader.text();
+            break;
+        default: break;
+        }
+    }
+    return false;
+}
+
+// Skips the element the reader has just entered; false when malformed or too deep.
+bool skipElement(QXmlStreamReader& reader, int depth) {
+    QString ignored;
+    return elementText(reader, depth, ignored);
+}
+
+bool readItem(QXmlStreamReader& reader, PlaylistEntry& entry) {
+    entry.isImage = reader.attributes().value(QLatin1String("type")) != QLatin1String("video");
+    bool seenName = false, seenPath = false, seenExtip = false, seenModel = false;
+    QString modelText;
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::EndElement)
+            break;
+        if (token != QXmlStreamReader::StartElement)
+            continue;
+        // The first child of each name counts, as the file was always read.
+        const QStringRef tag = reader.name();
+        QString* target = nullptr;
+        bool* seen = nullptr;
+        if (tag == QLatin1String("name")) target = &entry.name, seen = &seenName;
+        else if (tag == QLatin1String("path")) target = &entry.path, seen = &seenPath;
+        else if (tag == QLatin1String("extip")) target = &entry.extip, seen = &seenExtip;
+        else if (tag == QLatin1String("model")) target = &modelText, seen = &seenModel;
+        QString text;
+        if (!elementText(reader, 3, text))
+            return false;
+        if (target && !*seen) {
+            *target = text;
+            *seen = true;
+        }
+    }
+    bool ok = false;
+    const int model = modelText.toInt(&ok, 10);
+    entry.model = ok ? model : 0;
+    return !reader.hasError();
 }
 
 }  // namespace
@@ -20,49 +85,58 @@ bool isPlaylistPath(const QString& path) {
 }
 
 bool parsePlaylist(const QByteArray& bytes, QVector<PlaylistEntry>& rows) {
-    QDomDocument document;
-    if (!document.setContent(QString::fromUtf8(bytes), true))
-        return false;
-    const QDomElement root = document.documentElement();
-    if (root.tagName() != QLatin1String("plist"))
-        return false;
-    rows.clear();
-    for (QDomElement item = root.firstChildElement(QStringLiteral("item")); !item.isNull();
-         item = item.nextSiblingElement(QStringLiteral("item"))) {
-        PlaylistEntry entry;
-        entry.isImage = item.attribute(QStringLiteral("type")) != QLatin1String("video");
-        entry.name = childText(item, QStringLiteral("name"));
-        entry.path = childText(item, QStringLiteral("path"));
-        entry.extip = childText(item, QStringLiteral("extip"));
-        bool ok = false;
-        const int model = childText(item, QStringLiteral("model")).toInt(&ok, 10);
-        entry.model = ok ? model : 0;
-        rows.push_back(entry);
+    // A stream reader: rows are made as they are read, the depth is bounded
+    // and entity expansion is limited (a "billion laughs" file is an error).
+    QXmlStreamReader reader(bytes);
+    QVector<PlaylistEntry> read;
+    while (!reader.atEnd() && reader.readNext() != QXmlStreamReader::StartElement) {
     }
+    if (reader.hasError() || reader.atEnd() || reader.name() != QLatin1String("plist"))
+        return false;
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::EndElement)
+            break;
+        if (token != QXmlStreamReader::StartElement)
+            continue;
+        if (reader.name() != QLatin1String("item")) {
+            if (!skipElement(reader, 2))
+                return false;
+            continue;
+        }
+        PlaylistEntry entry;
+        if (!readItem(reader, entry))
+            return false;
+        read.push_back(std::move(entry));
+    }
+    // Whatever follows the root must still be well formed.
+    while (!reader.atEnd())
+        reader.readNext();
+    if (reader.error() != QXmlStreamReader::NoError)
+        return false;
+    rows = std::move(read);
     return true;
 }
 
 QByteArray playlistDocument(const QVector<PlaylistEntry>& rows) {
-    QDomDocument document;
-    document.appendChild(document.createProcessingInstruction(QStringLiteral("xml"),
-                                                              QStringLiteral("version=\"1.0\" encoding=\"UTF-8\"")));
-    QDomElement root = document.createElement(QStringLiteral("plist"));
+    QByteArray bytes;
+    QXmlStreamWriter writer(&bytes);
+    writer.setAutoFormatting(true);
+    writer.setAutoFormattingIndent(4);
+    writer.writeStartDocument();
+    writer.writeStartElement(QStringLiteral("plist"));
     for (const PlaylistEntry& entry : rows) {
-        QDomElement item = document.createElement(QStringLiteral("item"));
-        item.setAttribute(QStringLiteral("type"), entry.isImage ? QStringLiteral("image") : QStringLiteral("video"));
-        const QPair<QString, QString> children[] = {{QStringLiteral("name"), entry.name},
-                                                    {QStringLiteral("path"), entry.path},
-                                                    {QStringLiteral("extip"), entry.extip},
-                                                    {QStringLiteral("model"), QString::number(entry.model)}};
-        for (const auto& [tag, text] : children) {
-            QDomElement child = document.createElement(tag);
-            child.appendChild(document.createTextNode(text));
-            item.appendChild(child);
-        }
-        root.appendChild(item);
+        writer.writeStartElement(QStringLiteral("item"));
+        writer.writeAttribute(QStringLiteral("type"), entry.isImage ? QStringLiteral("image") : QStringLiteral("video"));
+        writer.writeTextElement(QStringLiteral("name"), entry.name);
+        writer.writeTextElement(QStringLiteral("path"), entry.path);
+        writer.writeTextElement(QStringLiteral("extip"), entry.extip);
+        writer.writeTextElement(QStringLiteral("model"), QString::number(entry.model));
+        writer.writeEndElement();
     }
-    document.appendChild(root);
-    return document.toByteArray(4);
+    writer.writeEndElement();
+    writer.writeEndDocument();
+    return bytes;
 }
 
 ReadResult readPlaylistFile(const QString& path, QVector<PlaylistEntry>& rows) {

@@ -12,6 +12,7 @@
 #include <cmath>
 
 #include "lensmeta/lensmeta.h"
+#include "log_text.h"
 #include "view_host.h"
 
 namespace vistamo::render {
@@ -341,7 +342,7 @@ void GLView::prepareFile(const QString& path) {
         }
         return;
     }
-    qDebug().noquote() << QString::fromStdString(record.calibText);
+    qDebug().noquote() << QString::fromStdString(text::forLog(record.calibText));
     if (kind_ == Sphere) {
         sphere_->data = record;
         sphereCalibrated_ = false;

@@ -49,6 +49,15 @@ void Feedback::makeModal() {
     setWindowModality(Qt::WindowModal);
 }
 
+void Feedback::makeMessage() {
+    makeModal();
+    form_->right_btn_->setVisible(false);
+    form_->left_btn_->setVisible(true);
+    form_->left_btn_->setText(QCoreApplication::translate("feedback", "OK"));
+    form_->left_btn_->setDefault(true);
+    form_->left_btn_->setFocus();
+}
+
 void Feedback::makeNonModal() {
     setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
     setWindowModality(Qt::NonModal);

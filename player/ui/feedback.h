@@ -29,6 +29,9 @@ public:
     void hideRightButton();
     // Dialog + frameless, window-modal.
     void makeModal();
+    // A message to acknowledge: modal, one "OK" button that Enter presses,
+    // and Escape closes it too.
+    void makeMessage();
     // Popup + frameless, no modality: exec() still blocks its caller, and a
     // click outside closes it.
     void makeNonModal();

@@ -4,9 +4,9 @@
 //   pano-view FILE [--kind 0|1|2] [--mode 0|1|2|3] [--yaw DEG] [--pitch DEG]
 //             [--zoom 1..5] [--size WxH] [--screenshot OUT.png]
 //
-// The kind comes from the file's calibration as the player decides it (a
-// text beginning "6_" is Twins, anything else Standard) unless --kind says
-// otherwise. With --screenshot the first frame is shown at the given camera,
+// The kind comes from the file's calibration as the player decides it
+// (lens::mediaKindOf: "6_" Twins, "5_" Sphere, anything else Standard)
+// unless --kind says otherwise. With --screenshot the first frame is shown at the given camera,
 // the view's framebuffer is written to OUT.png and the tool exits.
 //
 // FILE must be a regular file; a JPEG must be complete; a stitched kind
@@ -34,6 +34,7 @@
 #include "jpeg_probe.h"
 #include "gl_view.h"
 #include "lensmeta/lensmeta.h"
+#include "media_kind.h"
 #include "video_texture_player.h"
 #include "view_host.h"
 
@@ -156,7 +157,7 @@ int main(int argc, char** argv) {
     std::string local = o.file;
     const bool calibrated = GetLensmeta(data, local);
     if (!o.kind)
-        o.kind = calibrated && data.calibText.rfind("6_", 0) == 0 ? render::Twins : render::Standard;
+        o.kind = calibrated ? int(vistamo::lens::mediaKindOf(data.calibText)) : int(render::Standard);
     if (*o.kind == render::Twins && !(calibrated && data.lenses.size() == 2))
         return fail(o.file + " has no two-lens calibration to stitch with");
     if (*o.kind != render::Standard && calibrated) {

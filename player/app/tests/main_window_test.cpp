@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QMimeData>
-#include <QTableWidget>
+#include <QTableView>
 #include <QUrl>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -21,7 +21,7 @@
 #include "gl_view.h"
 #include "main_window.h"
 #include "statistics_overlay.h"
-#include "media_file_item.h"
+#include "playlist_model.h"
 #include "playlist.h"
 #include "progress_slider.h"
 #include "resources.h"
@@ -108,7 +108,7 @@ private slots:
         QCOMPARE(window().controlBar()->exportButton()->isVisibleTo(window().controlBar()), window().view()->kind() != 0);
         // The probe adds the row with its kind.
         QTRY_COMPARE_WITH_TIMEOUT(window().playList()->FindRow(path), 0, 5000);
-        QTEST(window().playList()->itemAt(0)->model(), "kind");
+        QTEST(window().playList()->entryAt(0).model, "kind");
         QVERIFY(messages_.isEmpty());
     }
 
@@ -204,7 +204,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(window().playList()->FindRow(kSamples + "/twins.jpg") >= 0, true, 5000);
         const int row = window().playList()->FindRow(kSamples + "/twins.jpg");
         window().frameRenderer()->clearFrameReceived();
-        emit window().playList()->table()->itemDoubleClicked(window().playList()->table()->item(row, 1));
+        emit window().playList()->table()->doubleClicked(window().playList()->model()->index(row, 1));
         QVERIFY(waitForPicture());
         QCOMPARE(window().currentFile(), kSamples + "/twins.jpg");
         QCOMPARE(window().view()->kind(), 2);
@@ -231,7 +231,7 @@ private slots:
         type->trigger();
         QCOMPARE(window().view()->kind(), 2);
         QTRY_COMPARE_WITH_TIMEOUT(window().playList()->FindRow(kSamples + "/standard.mp4") >= 0, true, 5000);
-        QTRY_COMPARE(window().playList()->itemAt(window().playList()->FindRow(kSamples + "/standard.mp4"))->model(), 2);
+        QTRY_COMPARE(window().playList()->entryAt(window().playList()->FindRow(kSamples + "/standard.mp4")).model, 2);
     }
 
     void unsupportedAndVanishedFilesAreNamed() {
@@ -250,8 +250,8 @@ private slots:
         QVERIFY(waitForPicture());
         // The vanished file got no row, and its probe took no other file's duration.
         QTRY_COMPARE_WITH_TIMEOUT(window().playList()->FindRow(kSamples + "/twins.mp4"), 0, 5000);
-        QCOMPARE(window().playList()->table()->rowCount(), 1);
-        QCOMPARE(window().playList()->itemAt(0)->extip(), QStringLiteral("00:00:03"));
+        QCOMPARE(window().playList()->rowCount(), 1);
+        QCOMPARE(window().playList()->entryAt(0).extip, QStringLiteral("00:00:03"));
     }
 
     void viewModesAndShowSource() {
@@ -316,10 +316,10 @@ private slots:
     void addedFilesArriveInOrderAndCloseSavesThem() {
         const QStringList files = {kSamples + "/standard.mp4", dir_.filePath("bad.Mp4"), kSamples + "/sphere.jpg"};
         emit window().playList()->AddFiles(files);
-        QCOMPARE(window().playList()->table()->rowCount(), 2);
-        QCOMPARE(window().playList()->itemAt(0)->path(), files[0]);
-        QCOMPARE(window().playList()->itemAt(1)->path(), files[2]);
-        QCOMPARE(window().playList()->itemAt(0)->extip(), QStringLiteral("00:00:03"));
+        QCOMPARE(window().playList()->rowCount(), 2);
+        QCOMPARE(window().playList()->entryAt(0).path, files[0]);
+        QCOMPARE(window().playList()->entryAt(1).path, files[2]);
+        QCOMPARE(window().playList()->entryAt(0).extip, QStringLiteral("00:00:03"));
         QVERIFY(messages_.isEmpty());
         window().close();
         QFile saved(dir_.filePath("VistamoPlayer.plist"));

@@ -5,16 +5,17 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTableWidget>
+#include <QItemSelectionModel>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <signal.h>
 #include <sys/resource.h>
 
-#include "media_file_item.h"
 #include "playlist.h"
 #include "playlist_file.h"
+#include "playlist_model.h"
 #include "resources.h"
 
 using namespace vistamo::playlist;
@@ -33,6 +34,16 @@ private:
         list->setMessageRunner([this](const QString& text) { messages_ << text; });
         list->SetListFile(file(name));
         return list;
+    }
+    // What the view shows in a cell, for a role.
+    static QVariant cell(const PlayList& list, int row, int column, int role = Qt::DisplayRole) {
+        return list.model()->index(row, column).data(role);
+    }
+    static QColor colourOf(const PlayList& list, int row, int column) {
+        return cell(list, row, column, Qt::ForegroundRole).value<QBrush>().color();
+    }
+    static void doubleClick(PlayList& list, int row, int column) {
+        emit list.table()->doubleClicked(list.model()->index(row, column));
     }
     static QByteArray read(const QString& path) {
         QFile f(path);
@@ -180,18 +191,18 @@ private slots:
         list->AddMedia(QStringLiteral("/m/photo.JPG"), true, 0, false);
         list->AddMedia(QStringLiteral("/m/clip.mp4"), false, 3725000, true);
         list->AddMedia(QStringLiteral("/m/clip.mp4"), false, 3725000, true);  // no second row
-        QCOMPARE(list->table()->rowCount(), 2);
-        const MediaFileItem* photo = list->itemAt(0);
-        QCOMPARE(photo->name(), QStringLiteral("photo"));
-        QCOMPARE(photo->extip(), QStringLiteral("JPG"));
-        QCOMPARE(list->table()->item(0, 2)->text(), QStringLiteral("jpg"));
-        QCOMPARE(photo->model(), 2);
-        QCOMPARE(list->table()->item(1, 2)->text(), QStringLiteral("01:02:05"));
+        QCOMPARE(list->rowCount(), 2);
+        const PlaylistEntry& photo = list->entryAt(0);
+        QCOMPARE(photo.name, QStringLiteral("photo"));
+        QCOMPARE(photo.extip, QStringLiteral("JPG"));
+        QCOMPARE(cell(*list, 0, 2).toString(), QStringLiteral("jpg"));
+        QCOMPARE(photo.model, 2);
+        QCOMPARE(cell(*list, 1, 2).toString(), QStringLiteral("01:02:05"));
         QCOMPARE(list->currentRow(), 1);
-        QCOMPARE(list->table()->item(1, 1)->foreground().color(), QColor(255, 232, 7));
-        QCOMPARE(list->table()->item(0, 1)->foreground().color(), QColor(255, 255, 255));
-        QVERIFY(!list->table()->item(1, 0)->icon().isNull());
-        QVERIFY(list->table()->item(0, 0)->icon().isNull());
+        QCOMPARE(colourOf(*list, 1, 1), QColor(255, 232, 7));
+        QCOMPARE(colourOf(*list, 0, 1), QColor(255, 255, 255));
+        QVERIFY(!cell(*list, 1, 0, Qt::DecorationRole).value<QIcon>().isNull());
+        QVERIFY(cell(*list, 0, 0, Qt::DecorationRole).isNull());
         QVERIFY(list->SaveList());
         QVERIFY(read(file("rows.plist")).contains("<model>2</model>"));
     }
@@ -202,13 +213,14 @@ private slots:
             list->AddMedia(QStringLiteral("/m/%1.mp4").arg(k), false, 1000, k == 2);
         QSignalSpy stop(list.get(), &PlayList::StopPlay);
         for (int row : {1, 2, 4})
-            list->table()->item(row, 1)->setSelected(true);
+            list->table()->selectionModel()->select(list->model()->index(row, 1),
+                                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
         list->removeButton()->click();
         QCOMPARE(stop.count(), 1);
         QCOMPARE(list->currentRow(), -1);
-        QCOMPARE(list->table()->rowCount(), 2);
-        QCOMPARE(list->itemAt(0)->path(), QStringLiteral("/m/0.mp4"));
-        QCOMPARE(list->itemAt(1)->path(), QStringLiteral("/m/3.mp4"));
+        QCOMPARE(list->rowCount(), 2);
+        QCOMPARE(list->entryAt(0).path, QStringLiteral("/m/0.mp4"));
+        QCOMPARE(list->entryAt(1).path, QStringLiteral("/m/3.mp4"));
     }
 
     void doubleClickPlaysOrRemovesAMissingFile() {
@@ -218,13 +230,13 @@ private slots:
         list->AddMedia(present, false, 1000, false);
         list->AddMedia(file("gone.mp4"), false, 1000, false);
         QSignalSpy start(list.get(), &PlayList::StartPlay);
-        emit list->table()->itemDoubleClicked(list->table()->item(0, 1));
+        doubleClick(*list, 0, 1);
         QCOMPARE(start.count(), 1);
         QCOMPARE(start.at(0).at(0).toString(), present);
-        emit list->table()->itemDoubleClicked(list->table()->item(1, 2));
+        doubleClick(*list, 1, 2);
         QCOMPARE(start.count(), 1);
         QCOMPARE(messages_, QStringList{"This file does not exist any more, it will be removed from the play list."});
-        QCOMPARE(list->table()->rowCount(), 1);
+        QCOMPARE(list->rowCount(), 1);
         QCOMPARE(list->FindRow(present), 0);
     }
 
