@@ -224,6 +224,8 @@ void MainWindow::initPlayList() {
 }
 
 void MainWindow::tell(const QString& text, const QString& titleLine) {
+    // Every message also reaches the log, cut as any quote of a file's data.
+    qWarning().noquote() << "message:" << QString::fromStdString(text::forLog(text.toStdString(), 1000));
     ui::Feedback dialog(this);
     dialog.setFixedSize(400, 200);
     dialog.makeMessage();
@@ -586,11 +588,16 @@ void MainWindow::OnAddFileToListBtnClicked() {
 }
 
 void MainWindow::OnAddFilesToPlayList(QStringList files) {
+    QStringList refused;  // "PATH: REASON" of files of our suffixes that cannot be opened
     for (const QString& file : files) {
         const QString path = QDir::toNativeSeparators(file);
         bool image = false;
-        if (!isSupportedMediaFile(path, &image))
-            continue;
+        const bool supported = isSupportedMediaFile(path, &image);
+        const QString problem = image || supported ? mediaFileProblem(path, image) : QString();
+        if (!problem.isEmpty())
+            refused << path + QStringLiteral(": ") + problem;
+        if (!supported || !problem.isEmpty())
+            continue;  // other files dropped with them (a folder's notes) are passed over
         probeDone_ = false;
         probe({path, image, false});
         // One file at a time, in order; a file whose duration never comes is
@@ -602,6 +609,10 @@ void MainWindow::OnAddFilesToPlayList(QStringList files) {
         if (!probeDone_)
             OnDurationChanged(0);
     }
+    if (refused.size() == 1)
+        tell(tr("Cannot add %1").arg(refused.first()));
+    else if (refused.size() > 1)
+        tell(tr("Cannot add %1, and %n more file(s).", nullptr, refused.size() - 1).arg(refused.first()));
 }
 
 void MainWindow::OnPlayListDoubleClicked(QString filePath, int modelType) {

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QImageReader>
 #include <QLabel>
@@ -252,6 +253,63 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(window().playList()->FindRow(kSamples + "/twins.mp4"), 0, 5000);
         QCOMPARE(window().playList()->rowCount(), 1);
         QCOMPARE(window().playList()->entryAt(0).extip, QStringLiteral("00:00:03"));
+    }
+
+    // Special files dropped on the window or on the playlist: refused by
+    // their type before anything opens them, with the reason, and the
+    // window is left as it was.
+    void droppedSpecialFilesAreRefusedByTheirType() {
+        QVERIFY(mkfifo(QFile::encodeName(dir_.filePath("drop.jpg")).constData(), 0600) == 0);
+        QVERIFY(mkfifo(QFile::encodeName(dir_.filePath("drop.mp4")).constData(), 0600) == 0);
+        QVERIFY(QDir().mkpath(dir_.filePath("album.jpg")));
+        for (const QString& name : {QStringLiteral("drop.jpg"), QStringLiteral("drop.mp4"), QStringLiteral("album.jpg")}) {
+            messages_.clear();
+            QMimeData mime;
+            mime.setUrls({QUrl::fromLocalFile(dir_.filePath(name))});
+            QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&window(), &enter);
+            QVERIFY(enter.isAccepted());
+            QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QElapsedTimer took;
+            took.start();
+            QApplication::sendEvent(&window(), &drop);
+            QVERIFY(took.elapsed() < 1000);
+            QCOMPARE(messages_.size(), 1);
+            QVERIFY2(messages_[0].startsWith("Vistamo Player|Cannot open " + dir_.filePath(name) + ": is a"),
+                     qPrintable(messages_[0]));
+            QVERIFY(window().dropFrame()->isVisible());
+            QVERIFY(window().currentFile().isEmpty());
+        }
+        // On the playlist: one message for all of them, and no rows.
+        messages_.clear();
+        emit window().playList()->AddFiles({dir_.filePath("drop.jpg"), dir_.filePath("drop.mp4"),
+                                            dir_.filePath("album.jpg"), dir_.filePath("notes.txt")});
+        QCOMPARE(messages_, QStringList{"Vistamo Player|Cannot add " + dir_.filePath("drop.jpg") +
+                                        ": is a FIFO, not a regular file, and 2 more file(s)."});
+        QCOMPARE(window().playList()->rowCount(), 0);
+    }
+
+    // A two-lens still whose calibration cannot be used: said once, and the
+    // picture shown as recorded rather than a black stitch.
+    void anUnusableCalibrationFallsBackToTheRecordedPicture() {
+        QFile still(kSamples + "/twins.jpg");
+        QVERIFY(still.open(QIODevice::ReadOnly));
+        QByteArray bytes = still.readAll();
+        bytes.replace(bytes.indexOf("_0.8_"), 5, "_nan_");
+        QFile bad(dir_.filePath("nan.jpg"));
+        QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write(bytes) == bytes.size());
+        bad.close();
+        window().openMediaFile(dir_.filePath("nan.jpg"));
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY2(messages_[0].contains("nan.jpg cannot be stitched: the calibration cannot be used"), qPrintable(messages_[0]));
+        QCOMPARE(window().view()->kind(), 0);
+        QVERIFY(waitForPicture());
+        const QImage shown = window().view()->grabFramebuffer();
+        int lit = 0;
+        for (int y = 0; y < shown.height(); y += 8)
+            for (int x = 0; x < shown.width(); x += 8)
+                lit += qGray(shown.pixel(x, y)) > 24;
+        QVERIFY(lit > (shown.width() / 8) * (shown.height() / 8) / 4);
     }
 
     void viewModesAndShowSource() {

@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/resource.h>
 
 #include "playlist.h"
@@ -106,6 +107,19 @@ private slots:
                                             << true << true << 0 << "";
         QTest::newRow("wrong root") << QByteArray("<list><item/></list>") << false << false << 0 << "";
         QTest::newRow("not xml") << QByteArray("<plist><item>") << false << false << 0 << "";
+        QByteArray deep = "<plist><item><name>";
+        for (int k = 0; k < 10000; ++k)
+            deep += "<a>";
+        for (int k = 0; k < 10000; ++k)
+            deep += "</a>";
+        QTest::newRow("10 000 deep") << deep + "</name></item></plist>" << false << false << 0 << "";
+        QByteArray bomb = "<!DOCTYPE plist [<!ENTITY a \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\">";
+        for (char e = 'b'; e <= 'j'; ++e)
+            bomb += QByteArray("<!ENTITY ") + e + " \"" + QByteArray(10, '&').replace("&", QByteArray("&") + char(e - 1) + ";") + "\">";
+        QTest::newRow("entity bomb") << bomb + "]><plist><item><name>&j;</name></item></plist>" << false << false << 0 << "";
+        QTest::newRow("first child wins, text of children kept")
+            << QByteArray("<plist><item><path>p<b>q</b></path><path>x</path></item></plist>") << true << true << 0 << "pq";
+        QTest::newRow("junk after the root") << QByteArray("<plist/><plist/>") << false << false << 0 << "";
     }
     void tolerantReading() {
         QFETCH(QByteArray, xml);
@@ -144,8 +158,12 @@ private slots:
         write(file("damaged.plist.bak"), "older");
         auto damaged = panel("damaged.plist");
         QVERIFY(!damaged->LoadList());
+        QVERIFY(messages_.isEmpty());
         QVERIFY(damaged->CreateList());
         QCOMPARE(read(file("damaged.plist.bak")), QByteArray("<plist><item><name>lost?</name>"));
+        // Said once, with where the old list went.
+        QCOMPARE(messages_, QStringList{"The play list " + file("damaged.plist") + " could not be read. It was kept as " +
+                                        file("damaged.plist.bak") + ", and a new, empty play list was started."});
         QVERIFY(read(file("damaged.plist")).contains("<plist/>"));
     }
 
@@ -238,6 +256,44 @@ private slots:
         QCOMPARE(messages_, QStringList{"This file does not exist any more, it will be removed from the play list."});
         QCOMPARE(list->rowCount(), 1);
         QCOMPARE(list->FindRow(present), 0);
+        // A row that now names a FIFO or a folder goes too, with its reason,
+        // and nothing opens it.
+        QVERIFY(mkfifo(QFile::encodeName(file("fifo.jpg")).constData(), 0600) == 0);
+        QVERIFY(QDir().mkpath(file("folder.mp4")));
+        list->AddMedia(file("fifo.jpg"), true, 0, false);
+        list->AddMedia(file("folder.mp4"), false, 1000, false);
+        messages_.clear();
+        doubleClick(*list, 1, 1);
+        doubleClick(*list, 1, 1);
+        QCOMPARE(start.count(), 1);
+        QCOMPARE(messages_, (QStringList{"Cannot open " + file("fifo.jpg") +
+                                             ": is a FIFO, not a regular file. It will be removed from the play list.",
+                                         "Cannot open " + file("folder.mp4") +
+                                             ": is a directory. It will be removed from the play list."}));
+        QCOMPARE(list->rowCount(), 1);
+        QVERIFY(!read(file("double.plist")).contains("fifo.jpg"));
+    }
+
+    // A list of 100 000 rows: loaded, shown and saved whole, the table
+    // asking only for the rows it draws.
+    void aHundredThousandRows() {
+        QVector<PlaylistEntry> rows;
+        for (int k = 0; k < 100000; ++k)
+            rows.push_back({k % 2 == 0, QStringLiteral("row %1").arg(k), QStringLiteral("/media/row %1.mp4").arg(k),
+                            QStringLiteral("00:00:01"), 2});
+        QVERIFY(writePlaylistFile(file("large.plist"), rows));
+        auto list = panel("large.plist");
+        QVERIFY(list->LoadList());
+        QCOMPARE(list->rowCount(), 100000);
+        list->show();
+        QVERIFY(QTest::qWaitForWindowExposed(list.get()));
+        QCOMPARE(list->FindRow(QStringLiteral("/media/row 99999.mp4")), 99999);
+        list->AddMedia(QStringLiteral("/media/new.mp4"), false, 1000, true);
+        QCOMPARE(list->currentRow(), 100000);
+        QVector<PlaylistEntry> back;
+        QCOMPARE(readPlaylistFile(file("large.plist"), back), ReadResult::Ok);
+        QCOMPARE(back.size(), 100001);
+        QCOMPARE(back.last().path, QStringLiteral("/media/new.mp4"));
     }
 
     void dropsAreOfferedInOrder() {
