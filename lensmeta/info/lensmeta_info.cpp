@@ -31,49 +31,11 @@ const char* const kUsage =
     "usage: lensmeta-info FILE...\n"
     "Prints the lens calibration of each .jpg or .mp4 file as one JSON line.\n";
 
-// The library reports its failures ("Can't open file." and the like) on
-// standard output, which here carries JSON: this moves whatever the library
-// prints during one call into a string.
-class StdoutCapture {
-public:
-    StdoutCapture() {
-        std::fflush(stdout);
-        sink_ = std::tmpfile();
-        saved_ = dup(STDOUT_FILENO);
-        if (sink_ && saved_ >= 0)
-            active_ = dup2(fileno(sink_), STDOUT_FILENO) >= 0;
-    }
-    ~StdoutCapture() { finish(); }
-
-    // Restores standard output and returns what was printed meanwhile.
-    std::string finish() {
-        std::string text;
-        if (active_) {
-            std::fflush(stdout);
-            dup2(saved_, STDOUT_FILENO);
-            active_ = false;
-            std::rewind(sink_);
-            char buf[512];
-            size_t n;
-            while ((n = std::fread(buf, 1, sizeof buf, sink_)) > 0)
-                text.append(buf, n);
-        }
-        if (saved_ >= 0) {
-            close(saved_);
-            saved_ = -1;
-        }
-        if (sink_) {
-            std::fclose(sink_);
-            sink_ = nullptr;
-        }
-        return text;
-    }
-
-private:
-    FILE* sink_ = nullptr;
-    int saved_ = -1;
-    bool active_ = false;
-};
+// Collects the library's failure lines ("Can't open file." and the like),
+// each with its line end, as relayLibraryMessages takes them.
+void collectLine(const char* line, void* context) {
+    *static_cast<std::string*>(context) += std::string(line) + "\n";
+}
 
 // Why an MP4 that yielded nothing cannot be read at all; empty when it
 // opens (it then simply has no calibration). The library stays silent about
@@ -225,11 +187,11 @@ bool inspect(const std::string& path) {
     {
         std::string arg = path;  // the library takes non-const references
         std::string unused;
-        StdoutCapture capture;
+        SetLensmetaLogSink(collectLine, &messages);
         found = GetLensmeta(image, arg);
         GetPanoParam(pano, arg);
         serial = GetImageSnNum(unused, arg);
-        messages = capture.finish();
+        SetLensmetaLogSink(nullptr, nullptr);
     }
     relayLibraryMessages(path, messages);
     if (!found && extensionOf(path) == "mp4") {

@@ -2,7 +2,7 @@
 // decode it. No failure leaves the library: every one ends in an empty text
 // or serial, reported as false by the decoding functions.
 #include <cctype>
-#include <cstdio>
+#include <mutex>
 #include <new>
 #include <string>
 #include <vector>
@@ -30,21 +30,36 @@ std::string extensionOf(const std::string& path) {
     return ext;
 }
 
-// Reads a whole JPEG and decodes its EXIF block into record. Prints one line
-// on standard output and returns false when the file cannot be opened, read
-// or decoded.
+// The host's sink for failure lines; guarded by sinkMutex(), which also
+// keeps calls into the sink one at a time.
+std::mutex& sinkMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+LensmetaLogSink logSink = nullptr;
+void* logContext = nullptr;
+
+void report(const std::string& line) {
+    std::lock_guard<std::mutex> lock(sinkMutex());
+    if (logSink)
+        logSink(line.c_str(), logContext);
+}
+
+// Reads a whole JPEG and decodes its EXIF block into record. Reports one
+// line to the host's sink and returns false when the file cannot be opened,
+// read or decoded.
 bool readExif(const std::string& path, ExifRecord& record) {
     // The type is checked before the open: a FIFO must not block the caller.
     std::vector<uint8_t> bytes;
     std::string reason;
     bool opened = false;
     if (!vistamo::files::readWholeFile(path, bytes, reason, &opened)) {
-        std::printf(opened ? "Can't read file.\n" : "Can't open file.\n");
+        report(opened ? "Can't read file." : "Can't open file.");
         return false;
     }
     int code = record.parse(bytes.data(), bytes.size());
     if (code != kExifOk) {
-        std::printf("Error parsing EXIF: code %d\n", code);
+        report("Error parsing EXIF: code " + std::to_string(code));
         return false;
     }
     return true;
@@ -100,6 +115,13 @@ std::string readSerial(const std::string& path) {
 }
 
 }  // namespace
+
+void setLogSink(LensmetaLogSink sink, void* context) {
+    std::lock_guard<std::mutex> lock(sinkMutex());
+    logSink = sink;
+    logContext = context;
+}
+
 }  // namespace lensmeta
 
 // Each exported function keeps exceptions inside the library: memory
@@ -135,3 +157,5 @@ std::string GetImageSnNum(std::string& /*unused*/, std::string& path) {
         return {};
     }
 }
+
+void SetLensmetaLogSink(LensmetaLogSink sink, void* context) { lensmeta::setLogSink(sink, context); }

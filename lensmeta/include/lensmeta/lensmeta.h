@@ -123,3 +123,11 @@ LENSMETA_EXPORT bool GetPanoParam(PanoData& data, std::string& path);
 // The camera body serial number of a JPEG still; empty when there is none.
 // The first argument is not used.
 LENSMETA_EXPORT std::string GetImageSnNum(std::string& unused, std::string& path);
+
+// Where the library reports why a still could not be read ("Can't open
+// file.", "Can't read file.", "Error parsing EXIF: code N"), one line at a
+// time without its line end. Nothing is reported until a host installs a
+// sink: the library itself never prints. The sink may be called from any
+// thread that calls the library, one call at a time; null removes it.
+typedef void (*LensmetaLogSink)(const char* line, void* context);
+LENSMETA_EXPORT void SetLensmetaLogSink(LensmetaLogSink sink, void* context);

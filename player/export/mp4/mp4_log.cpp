@@ -6,23 +6,15 @@
 namespace mp4 {
 namespace {
 
-void writeStdout(const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-}
-
-void writeStderr(const std::string& text) {
-    std::fprintf(stderr, "%s\n", text.c_str());
-}
-
 // Each thread has its own sinks: two exports on two threads never write
 // into each other's capture.
 LogSink& traceSink() {
-    static thread_local LogSink sink = writeStdout;
+    static thread_local LogSink sink;
     return sink;
 }
 
 LogSink& errorSink() {
-    static thread_local LogSink sink = writeStderr;
+    static thread_local LogSink sink;
     return sink;
 }
 
@@ -32,8 +24,8 @@ void setTraceSink(LogSink sink) { traceSink() = std::move(sink); }
 void setErrorSink(LogSink sink) { errorSink() = std::move(sink); }
 
 void resetLogSinks() {
-    traceSink() = writeStdout;
-    errorSink() = writeStderr;
+    traceSink() = nullptr;
+    errorSink() = nullptr;
 }
 
 LogScope::LogScope(LogSink trace, LogSink error)

@@ -1,8 +1,9 @@
 // Where the MP4 box model writes its diagnostics: trace lines and the tree
-// print go to standard output, load errors to standard error, each as one
-// line. The sinks belong to the calling thread: a host redirects them for
-// one call with a LogScope (or for the thread with the setters), and a call
-// on another thread is not affected.
+// print to one sink, load errors (one line each) to another. Both are empty
+// until a host installs them: a library prints nothing of its own accord.
+// The sinks belong to the calling thread: a host sets them for one call
+// with a LogScope (or for the thread with the setters), and a call on
+// another thread is not affected.
 #pragma once
 
 #include <functional>
@@ -12,8 +13,8 @@ namespace mp4 {
 
 using LogSink = std::function<void(const std::string& text)>;
 
-// An empty sink silences that stream. Both defaults write to the process's
-// stdout and stderr. These set the calling thread's sinks.
+// An empty sink (the default) silences that stream. These set the calling
+// thread's sinks; resetLogSinks() empties both again.
 void setTraceSink(LogSink sink);
 void setErrorSink(LogSink sink);
 void resetLogSinks();
