@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -17,13 +16,9 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include <string>
-#include <thread>
-
 #include "feedback.h"
-#include "file_placer.h"
+#include "export_job.h"
 #include "rounded.h"
-#include "spherical_metadata.h"
 #include "still_tagger.h"
 #include "type_bar.h"
 
@@ -35,38 +30,18 @@ const QString kTitle = QStringLiteral("Vistamo Player");
 const char* const kFieldStyle = "QLineEdit{color: #eeeeee;border:1px solid #888888;}";
 const char* const kBadFieldStyle = "QLineEdit{color: #ee0000;border:1px solid #888888;}";
 
-std::string local(const QString& path) { return QDir::fromNativeSeparators(path).toLocal8Bit().toStdString(); }
 
 }  // namespace
 
-ExportDialog::ExportDialog(QWidget* parent) : QDialog(parent), process_(new QProcess(this)), watchdog_(new QTimer(this)) {
+ExportDialog::ExportDialog(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     buildForm();
     const QString programFolder = QCoreApplication::applicationDirPath();
     converter_ = QDir(programFolder).filePath(QStringLiteral("Converter"));
     exiftool_ = findExiftool(programFolder);
-    process_->setWorkingDirectory(QDir(programFolder).absolutePath());
-    process_->setReadChannel(QProcess::StandardError);
-    process_->setProcessChannelMode(QProcess::SeparateChannels);
-    // Standard output is not read: it goes nowhere rather than filling a pipe.
-    process_->setStandardOutputFile(QProcess::nullDevice());
-    connect(process_, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this, &ExportDialog::OnProcessEnd);
-    connect(process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        // A converter that never started sends no finished signal.
-        if (error == QProcess::FailedToStart) {
-            fail(tr("the converter cannot be started: ") + process_->errorString());
-            OnProcessEnd();
-        }
-    });
-    connect(process_, &QProcess::readyRead, this, &ExportDialog::OnUpdateProgress);
     connect(browseButton_, &QPushButton::clicked, this, &ExportDialog::OnBrowseBtnClicked);
     connect(cancelButton_, &QPushButton::clicked, this, &ExportDialog::OnCancelBtnClicked);
     connect(okButton_, &QPushButton::clicked, this, &ExportDialog::OnStartBtnClicked);
-    watchdog_->setSingleShot(true);
-    connect(watchdog_, &QTimer::timeout, this, [this] {
-        fail(tr("the converter stopped reporting progress"));
-        process_->kill();
-    });
     runDialog_ = [](ui::Feedback& dialog) { return dialog.exec(); };
     askSavePath_ = [this](const QString& proposal, const QString& filter) {
         return QFileDialog::getSaveFileName(this, tr("Please select the folder to save the result"), proposal, filter);
@@ -274,103 +249,6 @@ void ExportDialog::showRunningLook() {
     show();
 }
 
-void ExportDialog::waitUntilFinished() {
-    QEventLoop loop;
-    waiting_ = &loop;
-    if (!finished_)
-        loop.exec(QEventLoop::AllEvents);
-    waiting_ = nullptr;
-}
-
-bool ExportDialog::place(const QString& source, const QString& target, bool move) {
-    Placement p;
-    p.source = local(source);
-    p.target = local(target);
-    p.inputs = {local(mediaPath_), local(sourcePath_)};
-    p.moveSource = move;
-    stopCopy_ = false;
-    finished_ = false;
-    bool ok = false;
-    std::string reason;
-    std::thread worker([&] {
-        ok = placeFile(p, [this](int percent) {
-            QMetaObject::invokeMethod(progressBar_, "setValue", Qt::QueuedConnection, Q_ARG(int, percent));
-        }, &stopCopy_, reason);
-        QMetaObject::invokeMethod(this, [this] {
-            finished_ = true;
-            if (waiting_)
-                waiting_->quit();
-        }, Qt::QueuedConnection);
-    });
-    waitUntilFinished();
-    worker.join();
-    QCoreApplication::sendPostedEvents(progressBar_);
-    if (!ok)
-        fail(QString::fromLocal8Bit(reason.c_str()));
-    return ok;
-}
-
-bool ExportDialog::runConverter() {
-    if (!QFileInfo(converter_).isExecutable()) {
-        fail(tr("the converter is missing: ") + converter_);
-        return false;
-    }
-    args_[2] = QDir::toNativeSeparators(tempPath_);
-    args_[3] = widthEdit_->text().trimmed();
-    args_[4] = heightEdit_->text().trimmed();
-    if (isVideoExport(exportType_))
-        args_[7] = bitrateEdit_->text().trimmed();
-    QFile::remove(tempPath_);
-    qDebug() << "Convert args: " << args_;
-    finished_ = false;
-    process_->setProgram(converter_);
-    process_->setArguments(args_);
-    process_->start(QIODevice::ReadWrite);
-    watchdog_->start(watchdogMs_);
-    waitUntilFinished();
-    watchdog_->stop();
-    if (cancelled_)
-        return false;
-    if (process_->exitStatus() != QProcess::NormalExit)
-        fail(tr("the converter stopped unexpectedly"));
-    else if (process_->exitCode() != 0)
-        fail(tr("the converter failed"));
-    if (!failure_.isEmpty())
-        return false;
-    const QFileInfo written(tempPath_);
-    if (!written.isFile() || written.size() <= 0) {
-        fail(tr("the converter wrote nothing"));
-        return false;
-    }
-    return true;
-}
-
-bool ExportDialog::finishOutput() {
-    if (exportType_ == TwinsImage || exportType_ == SphereImage) {
-        QString reason;
-        if (!tagImage(exiftool_, tempPath_, sourcePath_, reason))
-            qWarning() << "the still is exported without panorama tags:" << reason;
-        return true;
-    }
-    if (isVideoExport(exportType_)) {
-        // Spherical metadata beside the converter's output, which it then
-        // replaces.
-        const QString injected = tempPath_ + QStringLiteral("metadata.MP4");
-        const auto result = mp4::injectSpherical(tempPath_, injected);
-        if (result.status != mp4::InjectStatus::Ok) {
-            QFile::remove(injected);
-            fail(tr("the panorama metadata cannot be written: ") + result.detail);
-            return false;
-        }
-        if (std::rename(local(injected).c_str(), local(tempPath_).c_str()) != 0) {
-            QFile::remove(injected);
-            fail(tr("the panorama metadata cannot be written"));
-            return false;
-        }
-    }
-    return true;
-}
-
 void ExportDialog::startConvert() {
     failure_.clear();
     cancelled_ = false;
@@ -380,43 +258,38 @@ void ExportDialog::startConvert() {
         return;
     }
     showRunningLook();
-    bool ok;
-    if (exportType_ == StandardCopy) {
-        // The file is already a panorama: a copy, off the GUI thread.
-        ok = place(mediaPath_, exportPath_, false);
-    } else {
-        ok = runConverter() && finishOutput() && place(tempPath_, exportPath_, true);
-        if (!ok)
-            QFile::remove(tempPath_);
+    if (exportType_ != StandardCopy && args_.size() > 7) {
+        args_[2] = QDir::toNativeSeparators(tempPath_);
+        args_[3] = widthEdit_->text().trimmed();
+        args_[4] = heightEdit_->text().trimmed();
+        if (isVideoExport(exportType_))
+            args_[7] = bitrateEdit_->text().trimmed();
     }
-    finished_ = true;
-    if (cancelled_)
-        return;
-    if (!ok) {
+    ExportJob::Plan plan;
+    plan.type = exportType_;
+    plan.converter = converter_;
+    plan.exiftool = exiftool_;
+    plan.args = args_;
+    plan.mediaPath = mediaPath_;
+    plan.sourcePath = sourcePath_;
+    plan.exportPath = exportPath_;
+    plan.tempPath = tempPath_;
+    plan.watchdogMs = watchdogMs_;
+    delete job_;
+    job_ = new ExportJob(plan, this);
+    connect(job_, &ExportJob::progress, progressBar_, &QProgressBar::setValue);
+    connect(job_, &ExportJob::finished, this, [this] {
+        finished_ = true;
+        OnConvertFinished();
+    });
+    connect(job_, &ExportJob::failed, this, [this](const QString& reason) {
+        finished_ = true;
+        fail(reason);
         hide();
-        qWarning() << "export failed:" << failure_;
         emit ExportFinished(false);
-        return;
-    }
-    OnConvertFinished();
-}
-
-void ExportDialog::OnUpdateProgress() {
-    while (process_->canReadLine()) {
-        const QString line = QString::fromLocal8Bit(process_->readLine());
-        const int percent = progressOf(line);
-        if (percent >= 0) {
-            progressBar_->setValue(percent);
-            watchdog_->start(watchdogMs_);
-        }
-    }
-}
-
-void ExportDialog::OnProcessEnd() {
-    OnUpdateProgress();
-    finished_ = true;
-    if (waiting_)
-        waiting_->quit();
+    });
+    finished_ = false;
+    job_->start();
 }
 
 void ExportDialog::OnConvertFinished() {
@@ -431,21 +304,9 @@ void ExportDialog::OnConvertFinished() {
 
 void ExportDialog::cancelExport() {
     cancelled_ = true;
-    stopCopy_ = true;
-    if (process_->state() != QProcess::NotRunning) {
-        // SIGTERM lets the converter remove its own temporary; a converter
-        // that does not go is killed.
-        process_->terminate();
-        if (!process_->waitForFinished(3000)) {
-            process_->kill();
-            process_->waitForFinished(3000);
-        }
-    }
-    if (!tempPath_.isEmpty())
-        QFile::remove(tempPath_);
+    if (job_)
+        job_->cancel();
     finished_ = true;
-    if (waiting_)
-        waiting_->quit();
 }
 
 }  // namespace vistamo::exporting

@@ -1,29 +1,22 @@
-// ExportDialog: the export's sizes, target path and bit rate, and the run
-// of the export itself: the converter as a child process (progress from
-// its "Export_Progress " lines), then the still's tags or the video's
-// spherical metadata, then the move to the target. Everything runs on the
-// GUI thread except copies, which run on a worker thread; the dialog waits
-// for the converter and the copy by spinning the event loop, and every wait
-// ends (the process's end, its failure to start, a watchdog, or cancel).
+// ExportDialog: the export's sizes, target path and bit rate, and the
+// progress of its run, which an ExportJob carries out without blocking the
+// GUI thread: startConvert() returns at once, and ExportFinished tells the
+// end (not after a cancel). GUI thread only.
 #pragma once
 
 #include <QDialog>
-#include <QProcess>
 #include <QStringList>
 
-#include <atomic>
 #include <functional>
 
 #include "export_plan.h"
 
 class QComboBox;
-class QEventLoop;
 class QFrame;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
-class QTimer;
 
 namespace vistamo::ui {
 class Feedback;
@@ -31,6 +24,8 @@ class TypeBar;
 }
 
 namespace vistamo::exporting {
+
+class ExportJob;
 
 class ExportDialog : public QDialog {
     Q_OBJECT
@@ -41,7 +36,7 @@ public:
     void setExportType(ExportType type);
     void setPaths(const QString& mediaPath, const QString& sourcePath);
     void setArgs(const QStringList& list);
-    // Runs the accepted export to its end (spinning the event loop).
+    // Starts the accepted export; ExportFinished follows at its end.
     void startConvert();
     // Stops a running export: the converter is killed and its output removed.
     void cancelExport();
@@ -84,8 +79,6 @@ private slots:
     void OnBrowseBtnClicked();
     void OnCancelBtnClicked();
     void OnStartBtnClicked();
-    void OnProcessEnd();
-    void OnUpdateProgress();
     void OnWidthChanged(const QString text);
     void OnHeightChanged(const QString text);
 
@@ -96,13 +89,6 @@ private:
     void buildForm();
     void showRunningLook();
     void fail(const QString& reason);
-    // The converter's run; false with failure_ set.
-    bool runConverter();
-    // Tags, metadata; false with failure_ set.
-    bool finishOutput();
-    // Moves (or copies) source to the target on a worker thread.
-    bool place(const QString& source, const QString& target, bool move);
-    void waitUntilFinished();
     int message(const QString& text);
 
     QStringList args_;
@@ -111,11 +97,8 @@ private:
     bool finished_ = true;
     bool cancelled_ = false;
     QString failure_;
-    QProcess* process_;
-    QEventLoop* waiting_ = nullptr;  // the running wait, if any
-    QTimer* watchdog_;
+    ExportJob* job_ = nullptr;  // the running or last run; a child
     int watchdogMs_ = 10 * 60 * 1000;
-    std::atomic<bool> stopCopy_{false};  // read by the copy's worker thread
     QString converter_, exiftool_, userFolder_;
     std::function<int(ui::Feedback&)> runDialog_;
     std::function<QString(const QString&, const QString&)> askSavePath_;

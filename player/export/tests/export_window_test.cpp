@@ -111,6 +111,13 @@ private:
                 [this] { buttonLooks_ << window().controlBar()->exportButton()->styleSheet(); });
         sampler.start(30);
         window().controlBar()->exportButton()->click();
+        // The export runs on without blocking the window: wait for its end
+        // (the dialog goes), or for the window to close.
+        QElapsedTimer waited;
+        waited.start();
+        while (window().exportDialog() && window().isVisible() &&
+               waited.elapsed() < 180000)
+            QTest::qWait(20);
         QTest::qWait(100);  // the queued end
         sampler.stop();
         return !messages_.isEmpty() && messages_.last().contains("has been exported successfully");
