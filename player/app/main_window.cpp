@@ -5,7 +5,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDebug>
-#include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -13,9 +12,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -28,17 +24,16 @@
 #include "atomic_output.h"
 #include "bottom_bar.h"
 #include "custom_menu.h"
+#include "export_controller.h"
 #include "export_dialog.h"
 #include "feedback.h"
 #include "gl_view.h"
-#include "lensmeta/lensmeta.h"
 #include "log_text.h"
 #include "mask_frame.h"
 #include "media_rules.h"
 #include "playlist.h"
 #include "progress_slider.h"
 #include "startup.h"
-#include "version_file.h"
 #include "title_bar.h"
 #include "type_bar.h"
 #include "ui_main_window.h"
@@ -63,7 +58,6 @@ MainWindow::MainWindow(QWidget* parent, const QString& locale, const QString& se
     : FramelessWidget(parent), form_(new Ui::MainWindow), initialSize_(size), locale_(locale),
       settingsPath_(settingsPath) {
     form_->setupUi(this);
-    exportTimer_ = new QTimer(this);
     setUpdatesEnabled(true);
     form_->centralWidget->setMouseTracking(true);
     setWindowTitle(kTitle);
@@ -81,9 +75,6 @@ MainWindow::MainWindow(QWidget* parent, const QString& locale, const QString& se
     bar_->move(4, height() - 60);
     bar_->resize(width() - 308, 60);
     bar_->progressSlider()->setEnabled(false);
-    bar_->volumeSlider()->setRange(0, 100);
-    bar_->volumeSlider()->setValue(int(volume_ / 0.04));
-    bar_->volumeSlider()->setToolTip(QString::number(volume_ / 0.04, 'g', 6));
     bar_->hide();
     playList()->SetMainWindow(this);
     playList()->SetListFile(playlistPath);
@@ -118,7 +109,6 @@ MainWindow::MainWindow(QWidget* parent, const QString& locale, const QString& se
     connect(bar_, &BottomBar::LittlePlanetActionTriggered, this, &MainWindow::OnLittlePlanetViewClicked);
     connect(bar_, &BottomBar::OriginalActionTriggered, this, &MainWindow::OnOriginalViewClicked);
     connect(bar_->exportButton(), &QToolButton::clicked, this, &MainWindow::OnExportBtnClicked);
-    connect(exportTimer_, &QTimer::timeout, this, &MainWindow::OnExportTimerOut);
     connect(bar_, &BottomBar::Capture, this, &MainWindow::OnCapture);
     // The language switch; its label is the other language's name.
     QAction* languageAction = new QAction(QCoreApplication::translate("title_bar", "中文"), titleBar_);
@@ -135,8 +125,6 @@ MainWindow::MainWindow(QWidget* parent, const QString& locale, const QString& se
     });
 
     form_->chose_drop_label_->setText(tr("Please drop your file"));
-    exportTimer_->setSingleShot(false);
-    exportTimer_->setInterval(100);
 
     // The player and its renderers.
     view()->setMainWindow(this);
@@ -183,12 +171,22 @@ MainWindow::MainWindow(QWidget* parent, const QString& locale, const QString& se
         showMask(&dialog);
         return dialog.exec();
     };
-    runExportDialog_ = [](exporting::ExportDialog& dialog) { return dialog.exec(); };
-    openUrl_ = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    // The window's parts; they run dialogs as the window does, so that a
+    // runner set later (by a test) applies to them too.
+    opener_ = new FileOpener(view(), [this](const QString& text, const QString& titleLine) { tell(text, titleLine); });
+    playback_ = new PlaybackController(
+        player_, bar_,
+        {[this] { return view()->viewMode() == render::Original || frameRenderer_->frameReceived(); },
+         [this](const QString& text) { tell(text); }},
+        this);
+    exporter_ = new ExportController(*this, bar_->exportButton());
+    updater_ = new UpdateChecker(this, [this](ui::Feedback& dialog) { return runDialog_(dialog); });
+    updater_->setParent(this);
 #ifdef VISTAMO_UPDATE_HOST
     if (QStringLiteral(VISTAMO_UPDATE_HOST) != QString())
-        updateUrl_ = QStringLiteral("http://" VISTAMO_UPDATE_HOST "/install/KestraSoftVersion.txt");
+        updater_->setUrl(QStringLiteral("http://" VISTAMO_UPDATE_HOST "/install/KestraSoftVersion.txt"));
 #endif
+    bindCommands();
     askSavePath_ = [this](const QString& proposal) {
         return QFileDialog::getSaveFileName(this, tr("Please select the folder to save the result"), proposal,
                                             QStringLiteral("Images(*.jpg);"));
@@ -201,6 +199,7 @@ MainWindow::~MainWindow() {
     player_->stop();
     delete frameRenderer_;
     delete videoOutput_;
+    delete opener_;
     delete form_;
 }
 
@@ -238,42 +237,10 @@ void MainWindow::tell(const QString& text) { tell(text, kTitle); }
 
 bool MainWindow::checkFormat(const QString& path, const QString& titleLine) {
     bool image = false;
-    const bool supported = isSupportedMediaFile(path, &image);
-    // The type and the still's frame are settled before anything opens the
-    // file: a FIFO named ".jpg" must not hold the window.
-    const QString problem = image || supported ? mediaFileProblem(path, image) : QString();
-    if (!problem.isEmpty()) {
-        tell(tr("Cannot open %1: %2").arg(QDir::toNativeSeparators(path), problem), titleLine);
+    if (!opener_->admit(path, titleLine, &image))
         return false;
-    }
-    if (!supported) {
-        tell(tr("File format not supported!") + QStringLiteral("(.mp4, .mov, .flv, .jpeg)"), titleLine);
-        return false;
-    }
     isImage_ = image;
     return true;
-}
-
-QString MainWindow::calibrationTextOf(const QString& path) const {
-    ImageData data;
-    std::string local = QFile::encodeName(QDir::fromNativeSeparators(path)).toStdString();
-    GetLensmeta(data, local);
-    return QString::fromStdString(data.calibText);
-}
-
-void MainWindow::setKindFromMetadata(const QString& path) {
-    view()->setKind(kindFromCalibration(calibrationTextOf(path)));
-}
-
-void MainWindow::fallBackFromUnusableCalibration(const QString& path) {
-    if (view()->kind() == render::Standard)
-        return;
-    const QString problem = calibrationProblem(calibrationTextOf(path));
-    if (problem.isEmpty())
-        return;
-    view()->setKind(render::Standard);
-    tell(tr("%1 cannot be stitched: %2. It is shown as it was recorded.")
-             .arg(QDir::toNativeSeparators(path), problem));
 }
 
 void MainWindow::probe(const ProbeEntry& entry) {
@@ -309,18 +276,13 @@ void MainWindow::openChecked(const QString& path, bool kindFromMetadata) {
     titleBar_->pathLabel()->setText(path);
     titleBar_->pathLabel()->setToolTip(path);
     if (kindFromMetadata)
-        setKindFromMetadata(path);
+        opener_->takeKindFromMetadata(path);
     probe({path, isImage_, true});
     currentFile_ = path;
     startPlay(path);
 }
 
-void MainWindow::stopPlayer() {
-    player_->setMediaEndAction(media::AVPlayer::MediaEndAction_Default);
-    player_->stop();
-    bar_->progressSlider()->setSliderPosition(0);
-    player_->setMediaEndAction(media::AVPlayer::MediaEndAction_KeepDisplay);
-}
+void MainWindow::stopPlayer() { playback_->stop(); }
 
 void MainWindow::showDropPrompt(bool shown) {
     form_->drop_frame_->setVisible(shown);
@@ -339,32 +301,14 @@ void MainWindow::startPlay(const QString& path) {
     }
     if (bar_->isHidden())
         bar_->show();
-    const QList<QWidget*> videoOnly = {bar_->playButton(), bar_->progressSlider(), bar_->volumeButton(),
-                                       bar_->volumeSlider(), bar_->positionLabel(), bar_->lengthLabel()};
-    disconnect(player_, &media::AVPlayer::durationChanged, this, &MainWindow::videoLengthChanged);
-    disconnect(player_, &media::AVPlayer::stateChanged, this, &MainWindow::playerStateChanged);
-    if (isImage_) {
-        bar_->positionLabel()->setText(QStringLiteral("00:00:00"));
-        bar_->lengthLabel()->setText(QStringLiteral("00:00:00"));
-        bar_->progressSlider()->setRange(0, 0);
-        bar_->progressSlider()->setValue(0);
-        for (QWidget* w : videoOnly)
-            w->hide();
-    } else {
-        connect(player_, &media::AVPlayer::durationChanged, this, &MainWindow::videoLengthChanged);
-        connect(player_, &media::AVPlayer::stateChanged, this, &MainWindow::playerStateChanged);
-        for (QWidget* w : videoOnly)
-            w->show();
-    }
-    fallBackFromUnusableCalibration(path);
+    opener_->settleKind(path, kTitle);
     bar_->exportButton()->setVisible(view()->kind() != render::Standard);
     showDropPrompt(false);
     view()->prepareFile(path);
     qDebug().noquote() << "File path: " << QString::fromStdString(text::forLog(path.toStdString()));
     playedFile_ = path;
-    watchdogRestarts_ = 0;
     frameRenderer_->clearFrameReceived();
-    player_->play(path);
+    playback_->play(path, isImage_);
     playList()->SetModel(currentFile_, view()->kind());
 }
 
@@ -375,68 +319,11 @@ void MainWindow::OnPlayerError(const QString& message) {
 
 // -- Playback controls.
 
-void MainWindow::videoProgressed(qint64 position) {
-    const bool pictureSeen = view()->viewMode() == render::Original || frameRenderer_->frameReceived();
-    if (isImage_) {
-        if (pictureSeen) {
-            player_->pause(true);
-            return;
-        }
-    } else if (pictureSeen || position < 600) {
-        bar_->positionLabel()->setText(formatTime(position));
-        if (!bar_->progressSlider()->isSliderDown())
-            bar_->progressSlider()->setSliderPosition(int(position));
-        return;
-    }
-    // No picture reached the view: restart, a few times, then say so.
-    if (++watchdogRestarts_ > kWatchdogRestarts) {
-        stopPlayer();
-        tell(tr("No picture could be shown from this file."));
-        return;
-    }
-    player_->stop();
-    player_->play();
-}
-
-void MainWindow::videoLengthChanged(qint64 length) {
-    if (length <= 0)
-        return;
-    length_ = length;
-    bar_->lengthLabel()->setText(formatTime(length));
-    disconnect(bar_->progressSlider(), &QSlider::valueChanged, this, &MainWindow::videoProgressSliderMoved);
-    bar_->progressSlider()->setRange(0, int(length));
-    connect(bar_->progressSlider(), &QSlider::valueChanged, this, &MainWindow::videoProgressSliderMoved);
-}
-
-void MainWindow::videoProgressSliderMoved(int position) {
-    if (position == 0 && !bar_->progressSlider()->isSliderDown()) {
-        player_->stop();
-        player_->play();
-    }
-    player_->seek(position);
-}
-
-void MainWindow::playerStateChanged(media::AVPlayer::State state) {
-    if (state == media::AVPlayer::StoppedState) {
-        restylePlayButton(false);
-        emit player_->positionChanged(0);
-        player_->audio()->setVolume(0);
-    } else if (state == media::AVPlayer::PlayingState) {
-        restylePlayButton(true);
-        volume_ = bar_->volumeSlider()->value() * 0.04;
-        player_->audio()->setVolume(muted_ ? 0 : volume_);
-        bar_->progressSlider()->setEnabled(true);
-    } else {
-        restylePlayButton(false);
-    }
-}
-
-void MainWindow::restylePlayButton(bool playing) {
-    if (playing)
-        setButtonImages(bar_->playButton(), QStringLiteral(":/images/pause.png"), QStringLiteral(":/images/pause_highlight.png"));
-    else
-        setButtonImages(bar_->playButton(), QStringLiteral(":/images/play.png"), QStringLiteral(":/images/play_highlight.png"));
-}
+void MainWindow::videoProgressed(qint64 position) { playback_->progressed(position); }
+void MainWindow::videoLengthChanged(qint64 length) { playback_->lengthChanged(length); }
+void MainWindow::videoProgressSliderMoved(int position) { playback_->sliderMoved(position); }
+void MainWindow::playerStateChanged(media::AVPlayer::State state) { playback_->stateChanged(state); }
+void MainWindow::playBtnClicked() { playback_->playOrPause(); }
 
 void MainWindow::restyleFullscreenButton() {
     if (fullscreen_)
@@ -445,15 +332,6 @@ void MainWindow::restyleFullscreenButton() {
     else
         setButtonImages(bar_->fullscreenButton(), QStringLiteral(":/images/fullscreen.png"),
                         QStringLiteral(":/images/fullscreen_highlight.png"));
-}
-
-void MainWindow::playBtnClicked() {
-    if (!player_->isPlaying()) {
-        player_->play(playedFile_);
-        return;
-    }
-    player_->pause(!player_->isPaused());
-    restylePlayButton(!player_->isPaused());
 }
 
 void MainWindow::setFullscreen() {
@@ -492,19 +370,8 @@ void MainWindow::setMaximize() {
 
 void MainWindow::moveMaximize() {}
 
-void MainWindow::setVolume(int value) {
-    volume_ = value * 0.04;
-    bar_->volumeSlider()->setToolTip(QString::number(volume_ / 0.04, 'g', 6));
-    if (!muted_)
-        player_->audio()->setVolume(volume_);
-}
-
-void MainWindow::onVolumeBtnClicked() {
-    muted_ = !muted_;
-    player_->audio()->setVolume(muted_ ? 0 : volume_);
-    setButtonImages(bar_->volumeButton(), muted_ ? QStringLiteral(":/images/mute.png") : QStringLiteral(":/images/volume.png"),
-                    muted_ ? QStringLiteral(":/images/mute.png") : QStringLiteral(":/images/volume.png"));
-}
+void MainWindow::setVolume(int value) { playback_->setVolume(value); }
+void MainWindow::onVolumeBtnClicked() { playback_->toggleMute(); }
 
 void MainWindow::ShowMenu() {
     titleBar_->menu()->move(titleBar_->menuPosition());
@@ -633,7 +500,7 @@ void MainWindow::OnPlayListDoubleClicked(QString filePath, int modelType) {
     if (modelType == render::Standard || modelType == render::Sphere || modelType == render::Twins)
         view()->setKind(modelType);
     else if (modelType == -1)
-        setKindFromMetadata(filePath);
+        opener_->takeKindFromMetadata(filePath);
     titleBar_->pathLabel()->setText(filePath);
     titleBar_->pathLabel()->setToolTip(filePath);
     startPlay(filePath);
@@ -684,125 +551,24 @@ void MainWindow::OnOriginalViewClicked() { switchView(render::Original); }
 
 // -- Export.
 
-QStringList MainWindow::buildConverterArgs(int exportType) {
-    const auto type = exporting::ExportType(exportType);
-    QString calibration;
-    if (type != exporting::StandardCopy) {
-        PanoData data;
-        std::string local = QDir::fromNativeSeparators(playedFile_).toLocal8Bit().toStdString();
-        if (GetPanoParam(data, local) && !data.photos.empty())
-            calibration = QString::fromStdString(data.photos.front().calibText);
-        const bool twins = type == exporting::TwinsVideo || type == exporting::TwinsImage;
-        if (twins && calibration.isEmpty())
-            return {};
-    }
-    int width = view()->pictureSize().width();
-    if (width <= 0)
-        width = 1920;  // no picture yet: the common panorama width
-    converterArgs_ = exporting::buildConverterArgs(type, playedFile_, width, calibration);
-    return converterArgs_;
+QStringList MainWindow::buildConverterArgs(int exportType) { return exporter_->converterArgs(exportType); }
+void MainWindow::OnExportBtnClicked() { exporter_->begin(); }
+void MainWindow::OnExportFinished(bool isSuccess) { exporter_->end(isSuccess); }
+void MainWindow::setExportTools(const QString& converter, const QString& exiftool) {
+    exporter_->setTools(converter, exiftool);
 }
-
-void MainWindow::OnExportBtnClicked() {
-    if (exportDialog_ && !exportDialog_->finished()) {
-        // An export runs: show its dialog again.
-        showMask(exportDialog_);
-        exportDialog_->show();
-        return;
-    }
-    delete exportDialog_;
-    exportDialog_ = new exporting::ExportDialog(this);
-    connect(exportDialog_, &exporting::ExportDialog::ExportFinished, this, &MainWindow::OnExportFinished,
-            Qt::QueuedConnection);
-    if (!converterProgram_.isEmpty())
-        exportDialog_->setConverterProgram(converterProgram_);
-    if (!exiftoolProgram_.isEmpty())
-        exportDialog_->setExiftoolProgram(exiftoolProgram_);
-    exportDialog_->setUserFolder(exportFolder_.isEmpty() ? userFolderPath() : exportFolder_);
-    exportDialog_->setDialogRunner(runDialog_);
-    const auto type = exporting::exportTypeFor(view()->kind(), isImage_);
-    exportDialog_->setExportType(type);
-    exportDialog_->setPaths(currentFile_, playedFile_);
-    showMask(exportDialog_);
-    const QStringList args = buildConverterArgs(type);
-    if (args.isEmpty()) {
-        OnExportFinished(false);
-        return;
-    }
-    exportDialog_->setArgs(args);
-    if (runExportDialog_(*exportDialog_) == QDialog::Accepted) {
-        exportTimer_->start();
-        exportDialog_->startConvert();
-    }
+void MainWindow::setExportFolder(const QString& folder) { exporter_->setUserFolder(folder); }
+void MainWindow::setExportDialogRunner(std::function<int(exporting::ExportDialog&)> runner) {
+    exporter_->setDialogRunner(std::move(runner));
 }
-
-void MainWindow::OnExportTimerOut() {
-    if (!exportDialog_)
-        return;
-    QToolButton* button = bar_->exportButton();
-    button->setToolTip(QFileInfo(currentFile_).fileName() + QStringLiteral(" ") + tr("is exporting"));
-    button->setStyleSheet(
-        QStringLiteral("QToolButton{ border-image: url(:/images/exporting/exporting%1.png); background: #000000;}")
-            .arg(exportFrame_));
-    exportFrame_ = exportFrame_ % 14 + 1;
-}
-
-void MainWindow::OnExportFinished(bool isSuccess) {
-    exportTimer_->stop();
-    QToolButton* button = bar_->exportButton();
-    button->setStyleSheet(QStringLiteral("QToolButton{ border-image: url(:images/export.png); background: #000000;} "
-                                         "\nQToolButton::hover{ border-image:url(:images/export_hover.png)}"));
-    button->setToolTip(tr("Export"));
-    if (!isSuccess)
-        tell(tr("Export failed!"));
-    // The file is already in place (or nothing was moved): the dialog goes.
-    if (exportDialog_ && exportDialog_->finished()) {
-        exportDialog_->deleteLater();
-        exportDialog_ = nullptr;
-    }
-}
+exporting::ExportDialog* MainWindow::exportDialog() const { return exporter_->dialog(); }
 
 // -- Update and language.
 
-void MainWindow::setUpdateUrl(const QUrl& url) { updateUrl_ = url.toString(); }
-
-void MainWindow::checkForUpdate() {
-    if (updateUrl_.isEmpty())
-        return;  // no update address in this build: nothing is sent
-    if (!network_) {
-        network_ = new QNetworkAccessManager(this);
-        connect(network_, &QNetworkAccessManager::finished, this, &MainWindow::OnSoftwareUpdate);
-    }
-    QNetworkRequest request(QUrl(updateUrl_, QUrl::TolerantMode));
-    request.setTransferTimeout(15000);
-    QNetworkReply* reply = network_->get(request);
-    // A version file is a few lines: a longer answer is no version file.
-    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
-        if (received > kVersionFileLimit)
-            reply->abort();
-    });
-}
-
-void MainWindow::OnSoftwareUpdate(QNetworkReply* reply) {
-    reply->deleteLater();
-    if (reply->error() != QNetworkReply::NoError)
-        return;
-    UpdateOffer offer;
-    if (!parseVersionFile(reply->read(kVersionFileLimit + 1), offer))
-        return;
-    qDebug() << "lastest version:" << offer.number << offer.address;
-    if (offer.number <= kVersionNumber)
-        return;
-    ui::Feedback dialog(this);
-    dialog.setFixedSize(400, 250);
-    dialog.setLeftButtonText(QStringLiteral("OK"));
-    dialog.setRightButtonText(QStringLiteral("Cancel"));
-    dialog.makeModal();
-    dialog.setMessage(tr("A software update is available. Proceed to download the update?"));
-    dialog.setTitleLine(QStringLiteral("Orvex"));
-    if (runDialog_(dialog) == 1)
-        openUrl_(offer.address);
-}
+void MainWindow::setUpdateUrl(const QUrl& url) { updater_->setUrl(url.toString()); }
+void MainWindow::setUrlOpener(std::function<void(const QUrl&)> opener) { updater_->setUrlOpener(std::move(opener)); }
+void MainWindow::checkForUpdate() { updater_->check(); }
+void MainWindow::OnSoftwareUpdate(QNetworkReply* reply) { updater_->answered(reply); }
 
 void MainWindow::OnSwitchLanguage() {
     ui::Feedback dialog(this);
@@ -856,7 +622,7 @@ void MainWindow::OnCapture() {
 // -- Window events.
 
 void MainWindow::OnCloseBtnClicked() {
-    if (exportDialog_ && !exportDialog_->finished()) {
+    if (exporter_->running()) {
         ui::Feedback dialog(this);
         dialog.setFixedSize(400, 200);
         dialog.setLeftButtonText(tr("Close"));
@@ -866,7 +632,7 @@ void MainWindow::OnCloseBtnClicked() {
         dialog.setTitleLine(kTitle);
         if (runDialog_(dialog) != QDialog::Accepted)
             return;  // the export runs on
-        exportDialog_->cancelExport();
+        exporter_->cancel();
     }
     close();
 }
@@ -955,32 +721,46 @@ void MainWindow::moveEvent(QMoveEvent* event) {
         bar_->move(x() + 4, y() + height() - 60);
 }
 
-void MainWindow::keyPressEvent(QKeyEvent* event) {
+void MainWindow::bindCommands() {
     const qint64 step = 5000;
-    switch (event->key()) {
-    case Qt::Key_Space: playBtnClicked(); break;
-    case Qt::Key_Left: player_->seek(std::max<qint64>(0, player_->position() - step)); break;
-    case Qt::Key_Right: player_->seek(player_->position() + step); break;
-    case Qt::Key_Up: bar_->volumeSlider()->setValue(bar_->volumeSlider()->value() + 5); break;
-    case Qt::Key_Down: bar_->volumeSlider()->setValue(bar_->volumeSlider()->value() - 5); break;
-    case Qt::Key_M: onVolumeBtnClicked(); break;
-    case Qt::Key_I: statistics_->toggle(); break;
-    case Qt::Key_F: setFullscreen(); break;
-    case Qt::Key_Escape:
+    auto camera = [this](double yaw, double pitch, int zoom) { view()->setCamera(yaw, pitch, zoom); };
+    commands_.add(QStringLiteral("play or pause"), {Qt::Key_Space}, [this] { playBtnClicked(); });
+    commands_.add(QStringLiteral("back 5 s"), {Qt::Key_Left},
+                  [this, step] { player_->seek(std::max<qint64>(0, player_->position() - step)); });
+    commands_.add(QStringLiteral("on 5 s"), {Qt::Key_Right}, [this, step] { player_->seek(player_->position() + step); });
+    commands_.add(QStringLiteral("louder"), {Qt::Key_Up},
+                  [this] { bar_->volumeSlider()->setValue(bar_->volumeSlider()->value() + 5); });
+    commands_.add(QStringLiteral("quieter"), {Qt::Key_Down},
+                  [this] { bar_->volumeSlider()->setValue(bar_->volumeSlider()->value() - 5); });
+    commands_.add(QStringLiteral("mute"), {Qt::Key_M}, [this] { onVolumeBtnClicked(); });
+    commands_.add(QStringLiteral("statistics"), {Qt::Key_I}, [this] { statistics_->toggle(); });
+    commands_.add(QStringLiteral("full screen"), {Qt::Key_F}, [this] { setFullscreen(); });
+    commands_.add(QStringLiteral("leave full screen"), {Qt::Key_Escape}, [this] {
         if (fullscreen_)
             setFullscreen();
-        break;
-    case Qt::Key_1: bar_->panoAction()->trigger(); break;
-    case Qt::Key_2: bar_->fisheyeAction()->trigger(); break;
-    case Qt::Key_3: bar_->littlePlanetAction()->trigger(); break;
-    case Qt::Key_4: bar_->sourceAction()->trigger(); break;
-    case Qt::Key_A: view()->setCamera(view()->yaw() + 10, view()->pitch(), view()->zoomLevel()); break;
-    case Qt::Key_D: view()->setCamera(view()->yaw() - 10, view()->pitch(), view()->zoomLevel()); break;
-    case Qt::Key_W: view()->setCamera(view()->yaw(), std::min(85.0, view()->pitch() + 10), view()->zoomLevel()); break;
-    case Qt::Key_S: view()->setCamera(view()->yaw(), std::max(-85.0, view()->pitch() - 10), view()->zoomLevel()); break;
-    case Qt::Key_Plus: case Qt::Key_Equal: view()->setCamera(view()->yaw(), view()->pitch(), view()->zoomLevel() - 1); break;
-    case Qt::Key_Minus: view()->setCamera(view()->yaw(), view()->pitch(), view()->zoomLevel() + 1); break;
-    default: FramelessWidget::keyPressEvent(event); return;
+    });
+    commands_.add(QStringLiteral("panorama"), {Qt::Key_1}, [this] { bar_->panoAction()->trigger(); });
+    commands_.add(QStringLiteral("fisheye"), {Qt::Key_2}, [this] { bar_->fisheyeAction()->trigger(); });
+    commands_.add(QStringLiteral("little planet"), {Qt::Key_3}, [this] { bar_->littlePlanetAction()->trigger(); });
+    commands_.add(QStringLiteral("show source"), {Qt::Key_4}, [this] { bar_->sourceAction()->trigger(); });
+    commands_.add(QStringLiteral("turn left"), {Qt::Key_A},
+                  [this, camera] { camera(view()->yaw() + 10, view()->pitch(), view()->zoomLevel()); });
+    commands_.add(QStringLiteral("turn right"), {Qt::Key_D},
+                  [this, camera] { camera(view()->yaw() - 10, view()->pitch(), view()->zoomLevel()); });
+    commands_.add(QStringLiteral("look up"), {Qt::Key_W},
+                  [this, camera] { camera(view()->yaw(), std::min(85.0, view()->pitch() + 10), view()->zoomLevel()); });
+    commands_.add(QStringLiteral("look down"), {Qt::Key_S},
+                  [this, camera] { camera(view()->yaw(), std::max(-85.0, view()->pitch() - 10), view()->zoomLevel()); });
+    commands_.add(QStringLiteral("zoom in"), {Qt::Key_Plus, Qt::Key_Equal},
+                  [this, camera] { camera(view()->yaw(), view()->pitch(), view()->zoomLevel() - 1); });
+    commands_.add(QStringLiteral("zoom out"), {Qt::Key_Minus},
+                  [this, camera] { camera(view()->yaw(), view()->pitch(), view()->zoomLevel() + 1); });
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    if (!commands_.run(event->key())) {
+        FramelessWidget::keyPressEvent(event);
+        return;
     }
     event->accept();
 }

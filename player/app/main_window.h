@@ -1,9 +1,12 @@
 // MainWindow: the player's only top-level window. It owns the media player
 // and the probe player, the panorama view and its frame renderer, the plain
 // video output of "Show source", the control bar, the title bar, the
-// playlist and the dialogs, and every way of opening a file ends here.
-// Everything runs on the GUI thread; the players reach it through queued
-// signals.
+// playlist and the dialogs, and every way of opening a file ends here. Its
+// work is done by parts of one job each: FileOpener (whether and how a file
+// opens), PlaybackController (the control bar's playback), ExportController
+// (the export button), UpdateChecker (the update check) and CommandTable
+// (the keys); the window's slots forward to them. Everything runs on the
+// GUI thread; the players reach it through queued signals.
 #pragma once
 
 #include <QElapsedTimer>
@@ -15,16 +18,18 @@
 #include <functional>
 
 #include "av_player.h"
+#include "command_table.h"
+#include "file_opener.h"
 #include "frameless_widget.h"
+#include "playback_controller.h"
+#include "update_checker.h"
 #include "view_host.h"
 
 namespace Ui {
 class MainWindow;
 }
-class QNetworkAccessManager;
 class QNetworkReply;
 class QPushButton;
-class QTimer;
 
 namespace vistamo::media {
 class VideoOutput;
@@ -50,9 +55,9 @@ class VideoTypeDlg;
 
 namespace vistamo::app {
 
-class StatisticsOverlay;
-
 class BottomBar;
+class ExportController;
+class StatisticsOverlay;
 
 class MainWindow : public ui::FramelessWidget, public render::ViewHost {
     Q_OBJECT
@@ -80,7 +85,17 @@ public:
     QWidget* sourceWidget() const;
     QWidget* dropFrame() const;
     const QString& currentFile() const { return currentFile_; }
+    // The file the player plays (kept apart from currentFile for a back end
+    // that plays a private copy).
+    const QString& playedFile() const { return playedFile_; }
     bool isImage() const { return isImage_; }
+    // One message for the user to acknowledge (OK, Enter or Escape); it
+    // also goes to the log.
+    void tell(const QString& text, const QString& titleLine);
+    void tell(const QString& text);
+    // Runs a dialog as the window runs them all (over the mask, or answered
+    // by a test).
+    int runDialog(ui::Feedback& dialog) { return runDialog_(dialog); }
     // How dialogs are run: the default shows them over the mask and execs
     // them; tests answer them.
     void setDialogRunner(std::function<int(ui::Feedback&)> runner) { runDialog_ = std::move(runner); }
@@ -89,15 +104,10 @@ public:
     // The export's tools (empty: the dialog's defaults beside the program)
     // and its user folder for temporaries; how the export dialog itself is
     // run once prepared (the default execs it; tests fill it and click).
-    void setExportTools(const QString& converter, const QString& exiftool) {
-        converterProgram_ = converter;
-        exiftoolProgram_ = exiftool;
-    }
-    void setExportFolder(const QString& folder) { exportFolder_ = folder; }
-    void setExportDialogRunner(std::function<int(exporting::ExportDialog&)> runner) {
-        runExportDialog_ = std::move(runner);
-    }
-    exporting::ExportDialog* exportDialog() const { return exportDialog_; }
+    void setExportTools(const QString& converter, const QString& exiftool);
+    void setExportFolder(const QString& folder);
+    void setExportDialogRunner(std::function<int(exporting::ExportDialog&)> runner);
+    exporting::ExportDialog* exportDialog() const;
 
     // The update check: asks the version file at the update address (the
     // build's, empty by default: then nothing is sent) and offers a newer
@@ -105,9 +115,9 @@ public:
     void checkForUpdate();
     void setUpdateUrl(const QUrl& url);
     // How an address is opened (the default: the desktop's browser).
-    void setUrlOpener(std::function<void(const QUrl&)> opener) { openUrl_ = std::move(opener); }
+    void setUrlOpener(std::function<void(const QUrl&)> opener);
     // This build's version number: a file's number must exceed it.
-    static constexpr int kVersionNumber = 10140;
+    static constexpr int kVersionNumber = UpdateChecker::kVersionNumber;
 
     // The converter's argument list for this export (empty when the file's
     // two-lens calibration cannot be read).
@@ -115,7 +125,7 @@ public:
 
     // The watchdog restarts a playback that shows no picture this often,
     // then gives up with a message.
-    static constexpr int kWatchdogRestarts = 3;
+    static constexpr int kWatchdogRestarts = PlaybackController::kWatchdogRestarts;
     // The longest wait for a file's duration when adding files.
     static constexpr int kProbeWaitMs = 5000;
 
@@ -154,7 +164,6 @@ private slots:
     void OnOriginalViewClicked();
     void OnExportBtnClicked();
     void OnExportFinished(bool isSuccess);
-    void OnExportTimerOut();
     void OnCapture();
     void OnPlayerError(const QString& message);
 
@@ -179,18 +188,9 @@ private:
     void openChecked(const QString& path, bool kindFromMetadata);
     void stopPlayer();
     void switchView(int mode);
-    void setKindFromMetadata(const QString& path);
-    QString calibrationTextOf(const QString& path) const;
-    // One message for the user to acknowledge (OK, Enter or Escape).
-    void tell(const QString& text, const QString& titleLine);
-    void tell(const QString& text);
-    // Whether path may be opened at all; else the user is told why, naming
-    // the file. Sets isImage_ for a file that may.
+    // Whether path may be opened (FileOpener::admit); sets isImage_.
     bool checkFormat(const QString& path, const QString& titleLine);
-    // A stitched kind needs a calibration it can use: when the file's cannot,
-    // the user is told and the file is shown as recorded (Standard).
-    void fallBackFromUnusableCalibration(const QString& path);
-    void restylePlayButton(bool playing);
+    void bindCommands();
     void restyleFullscreenButton();
     void placeControls();
     void showDropPrompt(bool shown);
@@ -205,10 +205,12 @@ private:
     QString currentFile_;
     QString playedFile_;  // kept apart from currentFile_ for a back end that plays a private copy
     bool isImage_ = false;
-    bool muted_ = false;
-    double volume_ = 2.0;
-    qint64 length_ = 0;
     media::AVPlayer* player_ = nullptr;
+    PlaybackController* playback_ = nullptr;
+    ExportController* exporter_ = nullptr;
+    UpdateChecker* updater_ = nullptr;
+    FileOpener* opener_ = nullptr;
+    CommandTable commands_;
     StatisticsOverlay* statistics_ = nullptr;  // a child of the view
     media::VideoOutput* videoOutput_ = nullptr;
     render::VideoTexturePlayer* frameRenderer_ = nullptr;
@@ -220,17 +222,7 @@ private:
     bool playListShown_ = true;
     QList<ProbeEntry> probeQueue_;
     bool probeDone_ = false;
-    QTimer* exportTimer_ = nullptr;
     ui::MaskFrame* mask_ = nullptr;
-    QStringList converterArgs_;
-    exporting::ExportDialog* exportDialog_ = nullptr;
-    int exportFrame_ = 1;  // the export button's animation frame, 1 to 14
-    QString converterProgram_, exiftoolProgram_, exportFolder_;
-    std::function<int(exporting::ExportDialog&)> runExportDialog_;
-    QNetworkAccessManager* network_ = nullptr;
-    QString updateUrl_;
-    std::function<void(const QUrl&)> openUrl_;
-    int watchdogRestarts_ = 0;
     std::function<int(ui::Feedback&)> runDialog_;
     std::function<QString(const QString&)> askSavePath_;
 };

@@ -104,6 +104,36 @@
     </message>
 </context>
 <context>
+    <name>vistamo::app::ExportController</name>
+    <message>
+        <source>is exporting</source>
+        <translation>正在导出</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>导出</translation>
+    </message>
+    <message>
+        <source>Export failed!</source>
+        <translation>导出失败！</translation>
+    </message>
+</context>
+<context>
+    <name>vistamo::app::FileOpener</name>
+    <message>
+        <source>Cannot open %1: %2</source>
+        <translation>无法打开 %1：%2</translation>
+    </message>
+    <message>
+        <source>File format not supported!</source>
+        <translation>不支持的文件格式！</translation>
+    </message>
+    <message>
+        <source>%1 cannot be stitched: %2. It is shown as it was recorded.</source>
+        <translation>%1 无法拼接：%2。将按原始画面显示。</translation>
+    </message>
+</context>
+<context>
     <name>vistamo::app::MainWindow</name>
     <message>
         <source>Media type…</source>
@@ -118,14 +148,6 @@
         <translation>请选择保存结果的位置</translation>
     </message>
     <message>
-        <source>File format not supported!</source>
-        <translation>不支持的文件格式！</translation>
-    </message>
-    <message>
-        <source>No picture could be shown from this file.</source>
-        <translation>无法显示此文件的画面。</translation>
-    </message>
-    <message>
         <source>Browse</source>
         <translation>浏览</translation>
     </message>
@@ -134,20 +156,8 @@
         <translation>您的显卡支持的 OpenGL 版本过低，Vistamo Player 无法正常工作。请更新显卡驱动。</translation>
     </message>
     <message>
-        <source>is exporting</source>
-        <translation>正在导出</translation>
-    </message>
-    <message>
-        <source>Export</source>
-        <translation>导出</translation>
-    </message>
-    <message>
         <source>Export failed!</source>
         <translation>导出失败！</translation>
-    </message>
-    <message>
-        <source>A software update is available. Proceed to download the update?</source>
-        <translation>有新版本可用。是否下载更新？</translation>
     </message>
     <message>
         <source>OK</source>
@@ -177,17 +187,33 @@
         <source>Exporting now, closing Vistamo Player will stop the export.</source>
         <translation>正在导出，关闭 Vistamo Player 将停止导出。</translation>
     </message>
+    <message>
+        <source>Cannot add %1</source>
+        <translation>无法添加 %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>Cannot add %1, and %n more file(s).</source>
+        <translation>
+            <numerusform>无法添加 %1，另有 %n 个文件也无法添加。</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>vistamo::app::PlaybackController</name>
+    <message>
+        <source>No picture could be shown from this file.</source>
+        <translation>无法显示此文件的画面。</translation>
+    </message>
+</context>
+<context>
+    <name>vistamo::app::UpdateChecker</name>
+    <message>
+        <source>A software update is available. Proceed to download the update?</source>
+        <translation>有新版本可用。是否下载更新？</translation>
+    </message>
 </context>
 <context>
     <name>vistamo::exporting::ExportDialog</name>
-    <message>
-        <source>the converter cannot be started: </source>
-        <translation>无法启动转换程序：</translation>
-    </message>
-    <message>
-        <source>the converter stopped reporting progress</source>
-        <translation>转换程序停止报告进度</translation>
-    </message>
     <message>
         <source>Please select the folder to save the result</source>
         <translation>请选择保存结果的位置</translation>
@@ -241,6 +267,25 @@
         <translation>正在导出</translation>
     </message>
     <message>
+        <source>no file is open</source>
+        <translation>没有打开的文件</translation>
+    </message>
+    <message>
+        <source>has been exported successfully! Please check</source>
+        <translation>已成功导出！请查看</translation>
+    </message>
+</context>
+<context>
+    <name>vistamo::exporting::ExportJob</name>
+    <message>
+        <source>the converter cannot be started: </source>
+        <translation>无法启动转换程序：</translation>
+    </message>
+    <message>
+        <source>the converter stopped reporting progress</source>
+        <translation>转换程序停止报告进度</translation>
+    </message>
+    <message>
         <source>the converter is missing: </source>
         <translation>找不到转换程序：</translation>
     </message>
@@ -264,14 +309,6 @@
         <source>the panorama metadata cannot be written</source>
         <translation>无法写入全景元数据</translation>
     </message>
-    <message>
-        <source>no file is open</source>
-        <translation>没有打开的文件</translation>
-    </message>
-    <message>
-        <source>has been exported successfully! Please check</source>
-        <translation>已成功导出！请查看</translation>
-    </message>
 </context>
 <context>
     <name>vistamo::playlist::PlayList</name>
@@ -286,6 +323,14 @@
     <message>
         <source>This file does not exist any more, it will be removed from the play list.</source>
         <translation>此文件已不存在，将从播放列表中移除。</translation>
+    </message>
+    <message>
+        <source>The play list %1 could not be read. It was kept as %2, and a new, empty play list was started.</source>
+        <translation>无法读取播放列表 %1。它已保存为 %2，并已新建一个空的播放列表。</translation>
+    </message>
+    <message>
+        <source>Cannot open %1: %2. It will be removed from the play list.</source>
+        <translation>无法打开 %1：%2。它将从播放列表中移除。</translation>
     </message>
 </context>
 <context>

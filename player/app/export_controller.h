@@ -1,0 +1,64 @@
+// ExportController: the export button's side of the main window. It makes
+// the export dialog for the current file, starts its job, animates the
+// button while the job runs, and tells the end. The job itself runs
+// without blocking (ExportJob); everything here is on the GUI thread.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QTimer;
+class QToolButton;
+
+namespace vistamo::exporting {
+class ExportDialog;
+}
+namespace vistamo::ui {
+class Feedback;
+}
+
+namespace vistamo::app {
+
+class MainWindow;
+
+class ExportController : public QObject {
+    Q_OBJECT
+public:
+    ExportController(MainWindow& window, QToolButton* button);
+
+    // The export's tools (empty: the dialog's defaults beside the program),
+    // its user folder for temporaries, and how the dialog is run once
+    // prepared (the default execs it; tests fill it and click).
+    void setTools(const QString& converter, const QString& exiftool) {
+        converter_ = converter;
+        exiftool_ = exiftool;
+    }
+    void setUserFolder(const QString& folder) { userFolder_ = folder; }
+    void setDialogRunner(std::function<int(exporting::ExportDialog&)> runner) { runDialog_ = std::move(runner); }
+    exporting::ExportDialog* dialog() const { return dialog_; }
+    bool running() const;
+
+    // The converter's argument list for the played file (empty when its
+    // two-lens calibration cannot be read).
+    QStringList converterArgs(int exportType);
+    // The export button: a running export's dialog again, or a new export.
+    void begin();
+    void animate();
+    void end(bool success);
+    // Stops a running export (the window closes).
+    void cancel();
+
+private:
+    MainWindow& window_;
+    QToolButton* button_;
+    QTimer* animation_;
+    int frame_ = 1;  // the button's animation frame, 1 to 14
+    exporting::ExportDialog* dialog_ = nullptr;
+    QString converter_, exiftool_, userFolder_;
+    std::function<int(exporting::ExportDialog&)> runDialog_;
+};
+
+}  // namespace vistamo::app

@@ -1,0 +1,44 @@
+// FileOpener: whether and how the main window opens a file, decided before
+// anything reads it. Every way of opening (the command line, the file
+// dialog, a drop, a playlist row) asks admit() first, so a FIFO, a device
+// or a folder is refused by its type and a still by its frame before the
+// window could block on it; and asks settleKind() once the kind is known,
+// so a calibration the stitch cannot use is said, and the picture shown as
+// recorded instead of a black stitch. GUI thread only.
+#pragma once
+
+#include <QCoreApplication>
+#include <QString>
+
+#include <functional>
+
+namespace vistamo::render {
+class GLView;
+}
+
+namespace vistamo::app {
+
+class FileOpener {
+    Q_DECLARE_TR_FUNCTIONS(vistamo::app::FileOpener)
+public:
+    // The user is told through tell(text, titleLine).
+    FileOpener(render::GLView* view, std::function<void(const QString&, const QString&)> tell)
+        : view_(view), tell_(std::move(tell)) {}
+
+    // True when path may be opened, with *isImage; else the user was told
+    // why, naming the file.
+    bool admit(const QString& path, const QString& titleLine, bool* isImage) const;
+    // The view's kind from the file's calibration (lens::mediaKindOf).
+    void takeKindFromMetadata(const QString& path) const;
+    // Falls back to Standard, with a message, when the view's stitched kind
+    // cannot use the file's calibration.
+    void settleKind(const QString& path, const QString& titleLine) const;
+
+private:
+    QString calibrationTextOf(const QString& path) const;
+
+    render::GLView* view_;
+    std::function<void(const QString&, const QString&)> tell_;
+};
+
+}  // namespace vistamo::app
