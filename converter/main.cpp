@@ -23,6 +23,10 @@
 
 #include <opencv2/core.hpp>
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 #include "atomic_output.h"
 #include "circle_detection.h"
 #include "file_guard.h"
@@ -86,11 +90,21 @@ void findCircle(unsigned char* bgr, int width, int height, int channels, char* t
     std::snprintf(text, 256, "%s", found.c_str());
 }
 
+// The engine's log lines, besides its log file, on stdout: the player
+// reads only stderr (progress and the failure line).
+void engineLineToStdout(int, const char* line, void*) {
+    std::fprintf(stdout, "%s\n", line);
+    std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     // A killed job removes its temporary; a file-size limit fails a write.
     vistamo::files::installCleanupOnSignals();
+    SetLoomfoldLogSink(engineLineToStdout, nullptr);
+    // FFmpeg's own lines go into the engine log, not onto stderr.
+    av_log_set_callback(LoomfoldMediaLogHook);
     if (argc != 9) {
         std::fputs(kUsage, stderr);
         return 2;

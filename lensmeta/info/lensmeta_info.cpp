@@ -24,6 +24,7 @@ extern "C" {
 #include "file_guard.h"
 #include "json_writer.h"
 #include "lensmeta/lensmeta.h"
+#include "local_media.h"
 
 namespace {
 
@@ -41,19 +42,13 @@ void collectLine(const char* line, void* context) {
 // opens (it then simply has no calibration). The library stays silent about
 // videos, so the tool asks FFmpeg itself, as strictly as the library does.
 std::string unreadableMp4Reason(const std::string& path) {
-    AVDictionary* options = nullptr;
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
     AVFormatContext* ctx = nullptr;
-    const std::string url = "file:" + path;
-    const int rc = avformat_open_input(&ctx, url.c_str(), nullptr, &options);
-    av_dict_free(&options);
-    if (rc >= 0) {
+    std::string reason;
+    if (vistamo::media::openLocalMedia(&ctx, path, nullptr, nullptr, &reason) >= 0) {
         avformat_close_input(&ctx);
         return {};
     }
-    char text[AV_ERROR_MAX_STRING_SIZE] = {0};
-    av_strerror(rc, text, sizeof text);
-    return std::string("not a readable MP4 file (") + text + ")";
+    return "not a readable MP4 file (" + reason + ")";
 }
 
 // The library's own test: the last three characters, lower-cased.

@@ -15,6 +15,7 @@ extern "C" {
 #include "calib_text.h"
 #include "exif_reader.h"
 #include "file_guard.h"
+#include "local_media.h"
 #include "lensmeta/lensmeta.h"
 
 namespace lensmeta {
@@ -72,17 +73,9 @@ const char* metadataValue(AVFormatContext* ctx, const char* key) {
 }
 
 std::string readMp4CalibText(const std::string& path) {
-    if (!vistamo::files::inputProblem(path).empty())
-        return {};  // not a regular file: opening it could block
-    // Open the path strictly as a local file: a name such as "http://x.mp4"
-    // or "concat:a|b.mp4" must not reach another protocol.
-    AVDictionary* options = nullptr;
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    // A regular local file only: no FIFO, no other protocol.
     AVFormatContext* ctx = nullptr;
-    const std::string url = "file:" + path;
-    int rc = avformat_open_input(&ctx, url.c_str(), nullptr, &options);
-    av_dict_free(&options);
-    if (rc < 0)
+    if (vistamo::media::openLocalMedia(&ctx, path) < 0)
         return {};
     std::string text;
     if (const char* original = metadataValue(ctx, "original_format")) {

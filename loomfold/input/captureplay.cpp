@@ -1,11 +1,9 @@
 #include "captureplay.h"
 
-extern "C" {
-#include <libavutil/log.h>
-}
-
 #include <chrono>
 #include <system_error>
+
+#include "engine_log.h"
 
 namespace loomfold {
 
@@ -25,7 +23,6 @@ void onVideo(captureplay* cp, stitch_frame* frame) {
         return;
     }
     std::lock_guard<std::mutex> lock(cp->video_lock);
-    av_log(nullptr, AV_LOG_WARNING, "Capture_ReadVideoCallbackProc  frame index %lld \n", (long long)frame->index);
     if (cp->video_callback)
         cp->video_callback(frame);
 }
@@ -47,7 +44,7 @@ void onAudio(captureplay* cp, stitch_audio* audio) {
         if (!cp->resampler && !cp->resampler_failed) {
             cp->resampler = std::make_unique<AudioResampler>(cp->audio_target, input);
             if (!cp->resampler->valid()) {
-                av_log(nullptr, AV_LOG_ERROR, "audio_input_init: Failed to create resampler");
+                LF_LOG(kLogError, "cannot create the audio resampler: the sound is left out");
                 cp->resampler.reset();
                 // Samples in another format would be noise: the sound is
                 // left out rather than written wrong.
@@ -58,7 +55,7 @@ void onAudio(captureplay* cp, stitch_audio* audio) {
             return;
         uint64_t offset = 0;
         if (!cp->resampler->resample(audio->data, frames, converted, &frames, &offset)) {
-            av_log(nullptr, AV_LOG_ERROR, "audio_resampler_resample_audio_output Failed");
+            LF_LOG(kLogWarn, "an audio frame could not be resampled and is left out");
             return;
         }
         planes = converted;
@@ -76,11 +73,10 @@ void captureThread(captureplay* cp) {
     }
     if (!cp->opened)
         return;  // closed from outside: nothing to end
-    av_log(nullptr, AV_LOG_ERROR, "Capture_ReadVideoCallbackProc Start <<< ");
+    LF_LOG(kLogInfo, "both streams have ended: completing the output");
     if (cp->end_callback)
         cp->end_callback();
-    av_log(nullptr, AV_LOG_ERROR, "Capture_ReadVideoCallbackProc End >>> ");
-    av_log(nullptr, AV_LOG_ERROR, "video stitch end");
+    LF_LOG(kLogInfo, "video stitch end");
 }
 
 }  // namespace
@@ -94,13 +90,6 @@ media_info captureplay_open(captureplay* cp, std::string& reason) {
     cp->close_failure.clear();
     cp->closed = false;
     cp->closing_started = false;
-    if (cp->log_level != 0) {
-        av_log_set_level(cp->log_level);
-        if (cp->log_hook)
-            av_log_set_callback(cp->log_hook);
-    } else {
-        av_log_set_level(AV_LOG_WARNING);
-    }
     cp->source.path = cp->source_path;
     cp->source.paced = cp->paced;
     cp->source.video_hook = [cp](stitch_frame* f) { onVideo(cp, f); };
@@ -148,7 +137,7 @@ bool captureplay_close(captureplay* cp, std::string& reason) {
     if (cp->opened.compare_exchange_strong(wasOpen, false)) {
         // This caller closes; the capture thread, if still waiting, sees
         // the record closed and leaves.
-        av_log(nullptr, AV_LOG_ERROR, "captureplay_close start \n");
+        LF_LOG(kLogInfo, "closing the video job");
         markEnded(cp, cp->video_ended);
         markEnded(cp, cp->audio_ended);
         // The input stops first, so no frame or sample is in delivery while
@@ -157,10 +146,12 @@ bool captureplay_close(captureplay* cp, std::string& reason) {
         std::string why;
         bool ok;
         {
-            std::lock_guard<std::mutex> video(cp->video_lock);
+            // Both streams' locks: a sample or frame still in delivery
+            // finishes before the encoders go, and none starts after.
+            std::scoped_lock both(cp->video_lock, cp->audio_lock);
             ok = capture_close(&cp->output, why);
+            cp->resampler.reset();
         }
-        cp->resampler.reset();
         std::lock_guard<std::mutex> lock(cp->end_mutex);
         cp->close_failure = ok ? std::string() : (why.empty() ? "the output could not be completed" : why);
         cp->closed = true;

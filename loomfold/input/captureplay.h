@@ -1,6 +1,7 @@
 // A video job's input and output together: the source file, the audio
 // conversion to the output's format, the encoder, and the capture thread
-// that ends the job once both streams have ended.
+// that ends the job once both streams have ended. Fields set before open
+// are the host thread's and read-only afterwards.
 #pragma once
 
 #include <atomic>
@@ -26,19 +27,25 @@ struct captureplay {
     capture_output output;            // sizes, bit rate, URL
     std::function<void(stitch_frame*)> video_callback;  // the engine's setFrameCallBack
     std::function<void()> end_callback;                 // the engine's endFrameCallBack
-    void (*log_hook)(void*, int, const char*, va_list) = nullptr;
-    int log_level = 0;                // 0: FFmpeg's warning level and the console hook
 
     // -- The job's state.
-    int rendered_frames = 0;          // render thread
-    mediasource source;
+    // Counted by the render thread (the host's, in Stitch); read by the
+    // end callback on the capture thread.
+    std::atomic<int> rendered_frames{0};
+    mediasource source;                         // its own threads; see mediasource.h
     AudioSpec audio_target{44100, 2, kAudioFormatFloatPlanar};
-    std::unique_ptr<AudioResampler> resampler;  // audio lock
-    bool resampler_failed = false;              // audio lock
+    // video_lock: held by the video refresh thread while it hands a frame
+    // on, and by the closing thread while the encoders are flushed.
+    // audio_lock: held by the audio refresh thread while it converts and
+    // queues samples, and by the closing thread around the resampler.
     std::mutex video_lock, audio_lock;
-    std::thread capture_thread;
+    std::unique_ptr<AudioResampler> resampler;  // audio_lock
+    bool resampler_failed = false;              // audio_lock
+    std::thread capture_thread;                 // started by open, joined by close
     std::mutex end_mutex;
     std::condition_variable end_cond;           // both ends, or closing
+    // Set by open (host's thread); the ends by each stream's refresh thread
+    // under end_mutex; opened cleared by the one closing caller.
     std::atomic<bool> opened{false}, audio_ended{false}, video_ended{false};
     // -- Guarded by end_mutex.
     bool closing_started = false;  // opened once: a close is owed

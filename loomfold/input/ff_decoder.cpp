@@ -10,10 +10,18 @@ extern "C" {
 #include <cmath>
 #include <system_error>
 
+#include "engine_log.h"
+
 namespace loomfold {
 
 using std::chrono::microseconds;
 using std::chrono::milliseconds;
+
+namespace {
+// How long one wait on a queue lasts before the waiter looks at its own
+// stop flag again.
+constexpr milliseconds kQueueWait(100);
+}  // namespace
 
 ff_decoder::ff_decoder(AVCodecContext* codec, AVStream* stream, const ff_decoder_options& options)
     : codec_(codec), stream_(stream), options_(options), frames_(size_t(std::max(1, options.frame_queue_size))) {}
@@ -60,7 +68,7 @@ double ff_decoder::presentation_time(const AVFrame* decoded) {
             if (!first_pts_seen_) {
                 ts = start_pts_;
             } else {
-                av_log(nullptr, AV_LOG_WARNING, "multiple pts < start_pts; setting start pts to 0");
+                LF_LOG(kLogWarn, "multiple pts < start_pts; setting start pts to 0");
                 start_pts_ = 0;
             }
         }
@@ -80,22 +88,39 @@ double ff_decoder::presentation_time(const AVFrame* decoded) {
     return pts;
 }
 
+bool ff_decoder::push_frame(ff_frame& frame) {
+    for (;;) {
+        const vistamo::queue::Wait took = frames_.push(frame, kQueueWait);
+        if (took == vistamo::queue::Wait::Ok)
+            return true;
+        if (took == vistamo::queue::Wait::Aborted || abort_)
+            return false;
+    }
+}
+
+void ff_decoder::push_end() {
+    while (!abort_) {
+        if (frames_.pushEnd(kQueueWait) != vistamo::queue::Wait::TimedOut)
+            return;
+    }
+}
+
 bool ff_decoder::queue_decoded(AVFrame* decoded, int64_t dts_us, int64_t index) {
     ff_frame slot;
-    slot.frame = av_frame_clone(decoded);
+    slot.frame.reset(av_frame_clone(decoded));
     if (!slot.frame)
         return true;  // out of memory for one frame: skip it
     slot.clock = clock_;
     slot.pts = presentation_time(decoded);
     slot.dts_us = dts_us;
     slot.index = index;
-    return frames_.push(std::move(slot));
+    return push_frame(slot);
 }
 
 void ff_decoder::decode_thread() {
     AVFrame* decoded = av_frame_alloc();
     if (!decoded) {
-        drained_ = true;
+        push_end();
         return;
     }
     // A frame carries the decoding time and number of the packet whose
@@ -115,41 +140,40 @@ void ff_decoder::decode_thread() {
         }
     };
     while (!abort_) {
-        ff_packet item;
-        const ff_packet_queue::Take took = packets_.get(item, milliseconds(100));
-        if (took == ff_packet_queue::Take::aborted)
+        ff_packet_queue::Entry entry;
+        const vistamo::queue::Wait took = packets_.pop(entry, kQueueWait);
+        if (took == vistamo::queue::Wait::Aborted)
             break;
-        if (took == ff_packet_queue::Take::timed_out)
+        if (took == vistamo::queue::Wait::TimedOut)
             continue;
-        if (item.kind == ff_packet::Kind::flush) {
-            avcodec_flush_buffers(codec_);
-            continue;
-        }
-        if (item.kind == ff_packet::Kind::clock) {
-            clock_ = item.clock;
-            continue;
-        }
-        if (item.kind == ff_packet::Kind::end_of_input) {
+        if (entry.end) {
             // Everything the decoder still holds comes out now.
             avcodec_send_packet(codec_, nullptr);
             drain();
             break;
         }
+        ff_packet& item = entry.item;
+        if (!item.packet) {
+            clock_ = item.clock;
+            continue;
+        }
         last_index = item.index;
         if (item.packet->dts != AV_NOPTS_VALUE)
             last_dts_us = av_rescale_q(item.packet->dts, stream_->time_base, AV_TIME_BASE_Q);
-        int rc = avcodec_send_packet(codec_, item.packet);
+        int rc = avcodec_send_packet(codec_, item.packet.get());
         if (rc == AVERROR(EAGAIN)) {
             if (!drain())
                 break;
-            avcodec_send_packet(codec_, item.packet);
+            avcodec_send_packet(codec_, item.packet.get());
         }
-        av_packet_free(&item.packet);
+        item.packet.reset();
         if (!drain())
             break;
     }
     av_frame_free(&decoded);
-    drained_ = true;
+    // Whatever ended the loop, the refresh side learns that nothing more
+    // comes (unless the decoder is being stopped).
+    push_end();
 }
 
 void ff_decoder::deliver_end() {
@@ -157,26 +181,28 @@ void ff_decoder::deliver_end() {
     timer_.abort();
     if (hook_)
         hook_(nullptr);
-    av_log(nullptr, AV_LOG_INFO, "refresh timer stopping; eof");
+    LF_LOG(kLogInfo, "refresh timer stopping; eof");
 }
 
 void ff_decoder::refresh() {
     if (ended_ || abort_)
         return;
-    ff_frame frame;
+    ff_frame_queue::Entry entry;
     // Unpaced, the timer waits on the queue itself; paced, it looks again
     // in a millisecond.
     const milliseconds wait = options_.paced ? milliseconds(0) : milliseconds(20);
-    if (!frames_.pop(frame, wait)) {
-        if (abort_)
-            return;
-        if (drained_ && frames_.empty()) {
-            deliver_end();
-            return;
-        }
+    const vistamo::queue::Wait took = frames_.pop(entry, wait);
+    if (took == vistamo::queue::Wait::Aborted || abort_)
+        return;
+    if (took == vistamo::queue::Wait::TimedOut) {
         timer_.schedule(options_.paced ? milliseconds(1) : microseconds(0));
         return;
     }
+    if (entry.end) {
+        deliver_end();
+        return;
+    }
+    ff_frame& frame = entry.item;
     const auto now = std::chrono::steady_clock::now();
     current_pts_ = frame.pts;
     current_pts_time_us_ = av_gettime();
@@ -209,7 +235,7 @@ void ff_decoder::refresh() {
     frame.clock.reset();
     if (hook_)
         hook_(&frame);
-    ff_frame_release(frame);
+    frame.frame.reset();
     timer_.schedule(delay);
 }
 

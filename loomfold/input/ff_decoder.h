@@ -51,6 +51,9 @@ public:
 private:
     void decode_thread();
     bool queue_decoded(AVFrame* decoded, int64_t dts_us, int64_t index);
+    // Waits for room in the frame queue until it has it or the decoder stops.
+    bool push_frame(ff_frame& frame);
+    void push_end();
     double presentation_time(const AVFrame* decoded);
     void refresh();
     void deliver_end();
@@ -59,12 +62,11 @@ private:
     AVStream* stream_;
     const ff_decoder_options options_;
     FrameHook hook_;
-    ff_packet_queue packets_;
-    ff_circular_queue frames_;
+    ff_packet_queue packets_;  // demux thread pushes, decode thread pops
+    ff_frame_queue frames_;    // decode thread pushes (ending with an end marker), refresh thread pops
     ff_timer timer_;
     std::thread decoder_thread_;
     std::atomic<bool> abort_{false};
-    std::atomic<bool> drained_{false};  // decode thread done: nothing more comes
 
     // -- Decode thread only.
     ff_clock_ref clock_;

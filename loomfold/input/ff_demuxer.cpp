@@ -9,6 +9,10 @@ extern "C" {
 #include <chrono>
 #include <system_error>
 
+#include "local_media.h"
+
+#include "engine_log.h"
+
 namespace loomfold {
 
 namespace {
@@ -41,11 +45,13 @@ bool ff_demuxer::open(const std::string& input, const std::string& input_format)
     const AVInputFormat* format = nullptr;
     if (!input_format_.empty())
         format = av_find_input_format(input_format_.c_str());
-    if (!format)
-        av_log(nullptr, AV_LOG_WARNING, "unable to find input format %s", input_format_.c_str());
-    if (avformat_open_input(&format_context_, input_.c_str(), format, nullptr) != 0) {
-        av_log(nullptr, AV_LOG_WARNING, "avformat_open_input fail %s", input_.c_str());
-        return false;  // the context is freed by the failed open
+    if (!input_format_.empty() && !format)
+        LF_LOG(kLogWarn, "unable to find input format %s", input_format_.c_str());
+    // Only a local regular file; the context is freed by a failed open.
+    std::string reason;
+    if (vistamo::media::openLocalMedia(&format_context_, input_, format, nullptr, &reason) != 0) {
+        LF_LOG(kLogWarn, "avformat_open_input fail %s: %s", input_.c_str(), reason.c_str());
+        return false;
     }
     if (avformat_find_stream_info(format_context_, nullptr) < 0)
         return false;
@@ -84,13 +90,13 @@ std::unique_ptr<ff_decoder> ff_demuxer::open_decoder(int stream_index) {
     const AVCodecParameters* par = stream->codecpar;
     const AVCodec* codec = avcodec_find_decoder(par->codec_id);
     if (!codec) {
-        av_log(nullptr, AV_LOG_WARNING, "no decoder found for codec with id %d", int(par->codec_id));
+        LF_LOG(kLogWarn, "no decoder found for codec with id %d", int(par->codec_id));
         return nullptr;
     }
     AVCodecContext* context = avcodec_alloc_context3(codec);
     if (!context || avcodec_parameters_to_context(context, par) < 0) {
         avcodec_free_context(&context);
-        av_log(nullptr, AV_LOG_WARNING, "unable to open decoder with codec id %d", int(par->codec_id));
+        LF_LOG(kLogWarn, "unable to open decoder with codec id %d", int(par->codec_id));
         return nullptr;
     }
     context->pkt_timebase = stream->time_base;
@@ -104,7 +110,7 @@ std::unique_ptr<ff_decoder> ff_demuxer::open_decoder(int stream_index) {
     }
     if (avcodec_open2(context, codec, nullptr) < 0) {
         avcodec_free_context(&context);
-        av_log(nullptr, AV_LOG_WARNING, "unable to open decoder with codec id %d", int(par->codec_id));
+        LF_LOG(kLogWarn, "unable to open decoder with codec id %d", int(par->codec_id));
         return nullptr;
     }
     ff_decoder_options o;
@@ -180,9 +186,8 @@ void ff_demuxer::demux_thread() {
         if (!d)
             continue;
         ff_packet marker;
-        marker.kind = ff_packet::Kind::clock;
         marker.clock = clock;
-        d->packet_queue().put(std::move(marker));
+        d->packet_queue().push(std::move(marker), std::chrono::milliseconds(0));
     }
 
     int64_t video_count = 0, audio_count = 0;
@@ -191,7 +196,7 @@ void ff_demuxer::demux_thread() {
     while (packet && !abort_ && (video_decoder_ || audio_decoder_)) {
         bool full = false;
         for (ff_decoder* d : {video_decoder_.get(), audio_decoder_.get()})
-            if (d && d->packet_queue().total_size() > d->packet_queue_limit())
+            if (d && int64_t(d->packet_queue().bytes()) > d->packet_queue_limit())
                 full = true;
         if (full) {
             av_usleep(10000);
@@ -210,7 +215,7 @@ void ff_demuxer::demux_thread() {
             }
             char text[AV_ERROR_MAX_STRING_SIZE] = {0};
             av_strerror(rc, text, sizeof text);
-            av_log(nullptr, AV_LOG_ERROR, "av_read_frame() failed: %s", text);
+            LF_LOG(kLogError, "av_read_frame() failed: %s", text);
             break;
         }
         retries = 0;
@@ -228,20 +233,17 @@ void ff_demuxer::demux_thread() {
             continue;
         }
         ff_packet item;
-        item.packet = av_packet_clone(packet);
+        item.packet.reset(av_packet_clone(packet));
         item.index = index;
         av_packet_unref(packet);
         if (item.packet)
-            owner->packet_queue().put(std::move(item));
+            owner->packet_queue().push(std::move(item), std::chrono::milliseconds(0));
     }
     av_packet_free(&packet);
     // Each decoder drains what it holds, then reports the end of its stream.
     for (ff_decoder* d : {video_decoder_.get(), audio_decoder_.get()}) {
-        if (!d)
-            continue;
-        ff_packet end;
-        end.kind = ff_packet::Kind::end_of_input;
-        d->packet_queue().put(std::move(end));
+        if (d)
+            d->packet_queue().pushEnd(std::chrono::milliseconds(0));
     }
 }
 

@@ -8,6 +8,8 @@ extern "C" {
 
 #include "audio_resampler.h"
 
+#include "engine_log.h"
+
 namespace loomfold {
 
 namespace {
@@ -106,9 +108,9 @@ void onVideoFrame(mediasource* source, ff_frame* frame) {
         return;
     }
     stitch_frame out{};
-    out.colour = colourOf(source, frame->frame);
-    if (!toPlanar420(source, frame->frame, out)) {
-        av_log(nullptr, AV_LOG_ERROR, "cannot convert a %dx%d picture of format %d", frame->frame->width,
+    out.colour = colourOf(source, frame->frame.get());
+    if (!toPlanar420(source, frame->frame.get(), out)) {
+        LF_LOG(kLogError, "cannot convert a %dx%d picture of format %d", frame->frame->width,
                frame->frame->height, frame->frame->format);
         return;
     }
@@ -123,7 +125,7 @@ void onAudioFrame(mediasource* source, ff_frame* frame) {
         source->audio_hook(nullptr);
         return;
     }
-    const AVFrame* f = frame->frame;
+    const AVFrame* f = frame->frame.get();
     stitch_audio out{};
     const int planes = av_sample_fmt_is_planar(AVSampleFormat(f->format)) ? f->ch_layout.nb_channels : 1;
     for (int p = 0; p < planes && p < 8; ++p)
@@ -152,7 +154,7 @@ media_info mediasource_open(mediasource* source) {
     source->demuxer->set_video_hook([source](ff_frame* f) { onVideoFrame(source, f); });
     source->demuxer->set_audio_hook([source](ff_frame* f) { onAudioFrame(source, f); });
     if (!source->demuxer->open(source->path, "")) {
-        av_log(nullptr, AV_LOG_ERROR, "ff_demuxer_open fail %s", source->path.c_str());
+        LF_LOG(kLogError, "ff_demuxer_open fail %s", source->path.c_str());
         source->problem = "it is not a media file that can be read (cut short, damaged or empty)";
         source->demuxer.reset();
         return info;
@@ -189,7 +191,7 @@ media_info mediasource_open(mediasource* source) {
     const AVDictionaryEntry* entry = nullptr;
     bool found = false;
     while ((entry = av_dict_get(format->metadata, "", entry, AV_DICT_IGNORE_SUFFIX))) {
-        av_log(nullptr, AV_LOG_ERROR, "key %s value %s \n", entry->key, entry->value);
+        LF_LOG(kLogDebug, "key %s value %s", entry->key, entry->value);
         if (std::string(entry->key) == "original_format") {
             source->format_text = entry->value;
             found = true;
@@ -209,14 +211,14 @@ void mediasource_close(mediasource* source) {
             return;
         source->closing = true;
     }
-    av_log(nullptr, AV_LOG_INFO, "mediasource_close start");
+    LF_LOG(kLogInfo, "mediasource_close start");
     source->demuxer.reset();
-    av_log(nullptr, AV_LOG_INFO, "ff_demuxer_free end");
+    LF_LOG(kLogInfo, "ff_demuxer_free end");
     sws_freeContext(source->scaler);
     source->scaler = nullptr;
-    av_log(nullptr, AV_LOG_INFO, "sws_freeContext end");
+    LF_LOG(kLogInfo, "sws_freeContext end");
     source->buffer.clear();
-    av_log(nullptr, AV_LOG_INFO, "mediasource_close end");
+    LF_LOG(kLogInfo, "mediasource_close end");
 }
 
 }  // namespace loomfold

@@ -40,14 +40,14 @@ bool capture_open(capture_output* out, std::string& reason) {
 }
 
 bool capture_close(capture_output* out, std::string& reason) {
-    av_log(nullptr, AV_LOG_INFO, "capture_close start\n");
+    LF_LOG(kLogInfo, "capture_close start");
     if (!out->active)
         return true;
     const bool ok = ffmpeg_data_free(&out->data, reason);
     out->active = false;
     out->readback.clear();
     out->readback.shrink_to_fit();
-    av_log(nullptr, AV_LOG_INFO, "capture_close end\n");
+    LF_LOG(kLogInfo, "capture_close end");
     return ok;
 }
 

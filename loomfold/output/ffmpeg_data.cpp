@@ -16,6 +16,8 @@ extern "C" {
 #include <cerrno>
 #include <cstring>
 
+#include "engine_log.h"
+
 namespace loomfold {
 
 namespace {
@@ -46,18 +48,18 @@ bool writePackets(ffmpeg_data* data, AVCodecContext* ctx, AVStream* stream, int*
         if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
             break;
         if (rc < 0) {
-            av_log(nullptr, AV_LOG_ERROR, "error encoding frame\n");
+            LF_LOG(kLogError, "error encoding frame");
             break;
         }
         if (logDelayed)
-            av_log(nullptr, AV_LOG_INFO, "output delayed frame %3d (size=%5d)\n",
+            LF_LOG(kLogDebug, "output delayed frame %3d (size=%5d)",
                    int(data->total_frames + (written ? *written : 0) - data->delayed_frames), packet->size);
         av_packet_rescale_ts(packet, ctx->time_base, stream->time_base);
         packet->stream_index = stream->index;
         std::lock_guard<std::mutex> lock(data->write_mutex);
         const int wrote = av_interleaved_write_frame(data->output, packet);
         if (wrote < 0) {
-            av_log(nullptr, AV_LOG_WARNING, "send: Error writing packet:  %s", errorText(wrote).c_str());
+            LF_LOG(kLogWarn, "send: Error writing packet:  %s", errorText(wrote).c_str());
             noteFailure(data, "cannot write " + data->config.url + ": " + errorText(wrote));
             ok = false;
             break;
@@ -74,13 +76,13 @@ bool writePackets(ffmpeg_data* data, AVCodecContext* ctx, AVStream* stream, int*
 const AVCodec* newStream(ffmpeg_data* data, AVCodecID id, AVStream*& stream, AVCodecContext*& ctx) {
     const AVCodec* codec = avcodec_find_encoder(id);
     if (!codec) {
-        av_log(nullptr, AV_LOG_WARNING, "Couldn't find encoder '%s'", avcodec_get_name(id));
+        LF_LOG(kLogWarn, "Couldn't find encoder '%s'", avcodec_get_name(id));
         return nullptr;
     }
     stream = avformat_new_stream(data->output, nullptr);
     ctx = avcodec_alloc_context3(codec);
     if (!stream || !ctx) {
-        av_log(nullptr, AV_LOG_WARNING, "Couldn't create stream for encoder '%s'", codec->name);
+        LF_LOG(kLogWarn, "Couldn't create stream for encoder '%s'", codec->name);
         return nullptr;
     }
     stream->id = int(data->output->nb_streams) - 1;
@@ -115,14 +117,14 @@ bool openVideo(ffmpeg_data* data) {
         av_opt_set(ctx->priv_data, "preset", "veryfast", 0);
     int rc = avcodec_open2(ctx, codec, nullptr);
     if (rc < 0) {
-        av_log(nullptr, AV_LOG_WARNING, "Failed to open video codec: %s", errorText(rc).c_str());
+        LF_LOG(kLogWarn, "Failed to open video codec: %s", errorText(rc).c_str());
         return false;
     }
     if (avcodec_parameters_from_context(data->video->codecpar, ctx) < 0)
         return false;
     data->vframe = av_frame_alloc();
     if (!data->vframe) {
-        av_log(nullptr, AV_LOG_WARNING, "Failed to allocate video frame");
+        LF_LOG(kLogWarn, "Failed to allocate video frame");
         return false;
     }
     data->vframe->format = ctx->pix_fmt;
@@ -132,7 +134,7 @@ bool openVideo(ffmpeg_data* data) {
     data->vframe->color_range = ctx->color_range;
     rc = av_frame_get_buffer(data->vframe, 0);
     if (rc < 0) {
-        av_log(nullptr, AV_LOG_WARNING, "Failed to allocate dst_picture: %s", errorText(rc).c_str());
+        LF_LOG(kLogWarn, "Failed to allocate dst_picture: %s", errorText(rc).c_str());
         return false;
     }
     // RGB in, YUV by the configured rule out: the conversion matches the
@@ -140,7 +142,7 @@ bool openVideo(ffmpeg_data* data) {
     data->swscale = sws_getContext(c.scale_width, c.scale_height, AV_PIX_FMT_RGBA, c.width, c.height,
                                    AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
     if (!data->swscale) {
-        av_log(nullptr, AV_LOG_WARNING, "Could not initialize swscale");
+        LF_LOG(kLogWarn, "Could not initialize swscale");
         return false;
     }
     const int* table = sws_getCoefficients(vistamo::colour::h273Matrix(c.colour.matrix));
@@ -166,7 +168,7 @@ bool openAudio(ffmpeg_data* data) {
         for (const AVSampleFormat* f = codec->sample_fmts; *f != AV_SAMPLE_FMT_NONE; ++f)
             found = found || *f == AV_SAMPLE_FMT_FLTP;
         if (!found) {
-            av_log(nullptr, AV_LOG_WARNING, "Failed to open audio codec: %s", "no float planar input");
+            LF_LOG(kLogWarn, "Failed to open audio codec: %s", "no float planar input");
             return false;
         }
     }
@@ -177,13 +179,13 @@ bool openAudio(ffmpeg_data* data) {
     data->audio_size = int(sizeof(float));
     data->aframe = av_frame_alloc();
     if (!data->aframe) {
-        av_log(nullptr, AV_LOG_WARNING, "Failed to allocate audio frame");
+        LF_LOG(kLogWarn, "Failed to allocate audio frame");
         return false;
     }
     ctx->strict_std_compliance = FF_COMPLIANCE_EXPERIMENTAL;
     int rc = avcodec_open2(ctx, codec, nullptr);
     if (rc < 0) {
-        av_log(nullptr, AV_LOG_WARNING, "Failed to open audio codec: %s", errorText(rc).c_str());
+        LF_LOG(kLogWarn, "Failed to open audio codec: %s", errorText(rc).c_str());
         return false;
     }
     if (avcodec_parameters_from_context(data->audio->codecpar, ctx) < 0)
@@ -192,7 +194,7 @@ bool openAudio(ffmpeg_data* data) {
     for (int p = 0; p < data->audio_planes && p < 8; ++p) {
         data->samples[p] = static_cast<uint8_t*>(av_calloc(size_t(data->frame_size), size_t(data->audio_size)));
         if (!data->samples[p]) {
-            av_log(nullptr, AV_LOG_WARNING, "Failed to create audio buffer: %s", errorText(AVERROR(ENOMEM)).c_str());
+            LF_LOG(kLogWarn, "Failed to create audio buffer: %s", errorText(AVERROR(ENOMEM)).c_str());
             return false;
         }
     }
@@ -202,7 +204,7 @@ bool openAudio(ffmpeg_data* data) {
     av_channel_layout_copy(&data->aframe->ch_layout, &ctx->ch_layout);
     rc = av_frame_get_buffer(data->aframe, 0);
     if (rc < 0) {
-        av_log(nullptr, AV_LOG_WARNING, "Failed to create audio buffer: %s", errorText(rc).c_str());
+        LF_LOG(kLogWarn, "Failed to create audio buffer: %s", errorText(rc).c_str());
         return false;
     }
     return true;
@@ -211,7 +213,7 @@ bool openAudio(ffmpeg_data* data) {
 bool encode_audio(ffmpeg_data* data) {
     AVFrame* frame = data->aframe;
     if (av_frame_make_writable(frame) < 0) {
-        av_log(nullptr, AV_LOG_WARNING, "encode_audio: avcodec_fill_audio_frame failed: %s",
+        LF_LOG(kLogWarn, "encode_audio: avcodec_fill_audio_frame failed: %s",
                errorText(AVERROR(ENOMEM)).c_str());
         return false;
     }
@@ -223,7 +225,7 @@ bool encode_audio(ffmpeg_data* data) {
     data->total_samples += data->frame_size;
     const int rc = avcodec_send_frame(data->audio_ctx, frame);
     if (rc < 0) {
-        av_log(nullptr, AV_LOG_WARNING, "encode_audio: Error encoding audio: %s", errorText(rc).c_str());
+        LF_LOG(kLogWarn, "encode_audio: Error encoding audio: %s", errorText(rc).c_str());
         return true;  // one block lost; the job goes on
     }
     return writePackets(data, data->audio_ctx, data->audio, nullptr, false);
@@ -260,7 +262,7 @@ void ffmpeg_data_discard_output(const ffmpeg_data& data) {
 bool ffmpeg_data_init(ffmpeg_data* data, std::string& reason) {
     const ffmpeg_cfg& c = data->config;
     auto failed = [&](const std::string& why) {
-        av_log(nullptr, AV_LOG_WARNING, "ffmpeg_data_init failed");
+        LF_LOG(kLogWarn, "ffmpeg_data_init failed");
         releaseAll(data);
         ffmpeg_data_discard_output(*data);
         data->created_file = false;
@@ -278,12 +280,12 @@ bool ffmpeg_data_init(ffmpeg_data* data, std::string& reason) {
         return failed("the source has no usable frame rate");
     const AVOutputFormat* format = av_guess_format(c.format_name.c_str(), c.url.c_str(), nullptr);
     if (!format) {
-        av_log(nullptr, AV_LOG_WARNING, "Couldn't find matching output format with  parameters: name=%s, url=%s, mime=%s",
+        LF_LOG(kLogWarn, "Couldn't find matching output format with  parameters: name=%s, url=%s, mime=%s",
                orNull(c.format_name), orNull(c.url), "(NULL)");
         return failed("no output format \"" + c.format_name + "\"");
     }
     if (avformat_alloc_output_context2(&data->output, format, nullptr, c.url.c_str()) < 0 || !data->output) {
-        av_log(nullptr, AV_LOG_WARNING, "Couldn't create avformat context");
+        LF_LOG(kLogWarn, "Couldn't create avformat context");
         return failed("cannot create the output");
     }
     if (!openVideo(data))
@@ -296,7 +298,7 @@ bool ffmpeg_data_init(ffmpeg_data* data, std::string& reason) {
         data->created_file = stat(c.url.c_str(), &st) != 0 && errno == ENOENT;
         const int rc = avio_open(&data->output->pb, c.url.c_str(), AVIO_FLAG_WRITE);
         if (rc < 0) {
-            av_log(nullptr, AV_LOG_WARNING, "Couldn't open '%s', %s", c.url.c_str(), errorText(rc).c_str());
+            LF_LOG(kLogWarn, "Couldn't open '%s', %s", c.url.c_str(), errorText(rc).c_str());
             data->created_file = false;
             return failed("cannot write " + c.url + ": " + errorText(rc));
         }
@@ -305,7 +307,7 @@ bool ffmpeg_data_init(ffmpeg_data* data, std::string& reason) {
     if (!c.muxer_settings.empty()) {
         const int rc = av_dict_parse_string(&options, c.muxer_settings.c_str(), "=", " ", 0);
         if (rc < 0) {
-            av_log(nullptr, AV_LOG_WARNING, "Failed to parse muxer settings: %s\n%s", errorText(rc).c_str(),
+            LF_LOG(kLogWarn, "Failed to parse muxer settings: %s\n%s", errorText(rc).c_str(),
                    c.muxer_settings.c_str());
             av_dict_free(&options);
             return failed("bad muxer settings");
@@ -317,7 +319,7 @@ bool ffmpeg_data_init(ffmpeg_data* data, std::string& reason) {
     const int rc = avformat_write_header(data->output, &options);
     av_dict_free(&options);
     if (rc < 0) {
-        av_log(nullptr, AV_LOG_WARNING, "Error opening '%s': %s", c.url.c_str(), errorText(rc).c_str());
+        LF_LOG(kLogWarn, "Error opening '%s': %s", c.url.c_str(), errorText(rc).c_str());
         return failed("cannot write " + c.url + ": " + errorText(rc));
     }
     av_dump_format(data->output, 0, c.url.c_str(), 1);
@@ -345,7 +347,7 @@ bool encode_filled_video(ffmpeg_data* data, int64_t pts) {
     frame->pts = pts;
     const int rc = avcodec_send_frame(data->video_ctx, frame);
     if (rc < 0) {
-        av_log(nullptr, AV_LOG_WARNING, "receive_video: Error encoding video: %s", errorText(rc).c_str());
+        LF_LOG(kLogWarn, "receive_video: Error encoding video: %s", errorText(rc).c_str());
         return true;  // this frame is lost; the job goes on
     }
     data->last_video_pts = pts;
@@ -353,7 +355,7 @@ bool encode_filled_video(ffmpeg_data* data, int64_t pts) {
     const bool ok = writePackets(data, data->video_ctx, data->video, &written, false);
     if (ok && written == 0) {
         ++data->delayed_frames;
-        av_log(nullptr, AV_LOG_ERROR, "avcodec_encode_video2 Fail size  ret %d gotpack %d size %d ", rc, 0, 0);
+        LF_LOG(kLogError, "avcodec_encode_video2 Fail size  ret %d gotpack %d size %d ", rc, 0, 0);
     } else if (written > 1) {
         data->delayed_frames = std::max<int64_t>(0, data->delayed_frames - (written - 1));
     }
@@ -406,16 +408,16 @@ bool ffmpeg_data_free(ffmpeg_data* data, std::string& reason) {
         reason = ffmpeg_data_failure(data);
         return false;
     }
-    av_log(nullptr, AV_LOG_INFO, "ffmpeg_data_free close start enter pthread_mutex_lock");
+    LF_LOG(kLogInfo, "ffmpeg_data_free close start enter pthread_mutex_lock");
     bool ok = ffmpeg_data_failure(data).empty();
     if (ok && data->video) {
         // The encoder's delayed frames.
-        av_log(nullptr, AV_LOG_INFO, "avcodec_encode_video2 start");
+        LF_LOG(kLogInfo, "avcodec_encode_video2 start");
         avcodec_send_frame(data->video_ctx, nullptr);
-        av_log(nullptr, AV_LOG_INFO, "avcodec_encode_video2 end");
+        LF_LOG(kLogInfo, "avcodec_encode_video2 end");
         int written = 0;
         ok = writePackets(data, data->video_ctx, data->video, &written, true);
-        av_log(nullptr, AV_LOG_INFO, "ffmpeg_writeDelayVideo end");
+        LF_LOG(kLogInfo, "ffmpeg_writeDelayVideo end");
     }
     if (ok && data->audio && data->audio_started) {
         // The last partial block, completed with silence, then the
@@ -438,7 +440,7 @@ bool ffmpeg_data_free(ffmpeg_data* data, std::string& reason) {
         std::lock_guard<std::mutex> lock(data->write_mutex);
         const int rc = av_write_trailer(data->output);
         if (rc < 0) {
-            av_log(nullptr, AV_LOG_ERROR, "av_write_trailer fail %d,%s ", rc, errorText(rc).c_str());
+            LF_LOG(kLogError, "av_write_trailer fail %d,%s ", rc, errorText(rc).c_str());
             noteFailure(data, "cannot finish " + data->config.url + ": " + errorText(rc));
             ok = false;
         }
@@ -455,7 +457,7 @@ bool ffmpeg_data_free(ffmpeg_data* data, std::string& reason) {
         }
     }
     releaseAll(data);
-    av_log(nullptr, AV_LOG_INFO, "ffmpeg_data_free close end");
+    LF_LOG(kLogInfo, "ffmpeg_data_free close end");
     reason = ffmpeg_data_failure(data);
     if (!ok)
         ffmpeg_data_discard_output(*data);

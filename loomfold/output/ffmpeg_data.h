@@ -45,19 +45,26 @@ struct ffmpeg_cfg {
     int color_primaries = 2, color_trc = 2;
 };
 
+// Who touches what: init and free run on one thread while no frame or
+// sample is in delivery (the job's open, and its one closing caller after
+// the input has stopped). In between, the video members are the render
+// thread's and the audio members the audio refresh thread's (under the
+// captureplay audio lock); both meet only in the muxer, under write_mutex.
 struct ffmpeg_data {
-    ffmpeg_cfg config;
-    AVFormatContext* output = nullptr;
-    AVStream* video = nullptr;
+    ffmpeg_cfg config;             // set before init, read-only afterwards
+    AVFormatContext* output = nullptr;  // write_mutex (packets of both streams)
+    AVStream* video = nullptr;     // made by init
     AVStream* audio = nullptr;
+    // -- Video: the render thread.
     AVCodecContext* video_ctx = nullptr;
-    AVCodecContext* audio_ctx = nullptr;
     SwsContext* swscale = nullptr;
     AVFrame* vframe = nullptr;
-    AVFrame* aframe = nullptr;
     int64_t total_frames = 0;      // video frames submitted
     int64_t last_video_pts = -1;   // presentation times must rise
     int64_t delayed_frames = 0;    // submitted frames that gave no packet yet
+    // -- Audio: the audio refresh thread, under the captureplay audio lock.
+    AVCodecContext* audio_ctx = nullptr;
+    AVFrame* aframe = nullptr;
     int frame_size = 0;            // audio samples per encoder frame
     int64_t total_samples = 0;
     bool audio_started = false;
@@ -65,11 +72,13 @@ struct ffmpeg_data {
     int audio_size = 0;            // bytes per sample and plane
     lf_circlebuf excess_frames[8] = {};
     uint8_t* samples[8] = {};
+    // -- Set by init, read by free.
     bool created_file = false;     // the file did not exist before: remove it on failure
     bool initialized = false;
-    // The first write or encode failure; the job ends with it.
+    // -- Guarded by write_mutex: the first write or encode failure; the job
+    // ends with it. Any thread may record or read it.
     std::string failure;
-    std::mutex write_mutex;        // guards output and failure
+    std::mutex write_mutex;
 };
 
 // Builds encoders and muxer and writes the header; on failure logs, fills

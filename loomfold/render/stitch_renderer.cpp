@@ -180,7 +180,6 @@ bool StitchRenderer::createFramebuffer() {
     case 0x8CA7: LF_LOG(kLogError, "[ERROR] Framebuffer incomplete: Draw buffer."); break;
     case GL_FRAMEBUFFER_INCOMPLETE_ATTACHMENT:
         LF_LOG(kLogError, "[ERROR] Framebuffer incomplete: Attachment is NOT complete.   ");
-        LF_LOG(kLogInfo, "test-test %d %d", 34024, viewW_);
         break;
     case GL_FRAMEBUFFER_INCOMPLETE_MISSING_ATTACHMENT:
         LF_LOG(kLogError, "[ERROR] Framebuffer incomplete: No image is attached to FBO.");

@@ -9,6 +9,12 @@
 
 int nLoomfold = 0;
 
+void SetLoomfoldLogSink(LoomfoldLogSink sink, void* user) { loomfold::EngineLog::instance().setSink(sink, user); }
+
+void LoomfoldMediaLogHook(void* context, int level, const char* format, va_list args) {
+    loomfold::engineMediaLogHook(context, level, format, args);
+}
+
 int fnLoomfold() { return 42; }
 
 Loomfold::Loomfold()

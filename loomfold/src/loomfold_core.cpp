@@ -43,7 +43,7 @@ constexpr auto kStallLimit = std::chrono::seconds(60);
 // a 16384-pixel square is already 768 MiB as RGB.
 constexpr int kMaxPictureSide = 16384;
 
-void glfwErrorHook(int, const char* description) { LF_LOG(kLogError, "Error: %s\n", description); }
+void glfwErrorHook(int, const char* description) { LF_LOG(kLogError, "GLFW: %s", description); }
 
 // The decoded still as planar YUV 4:2:0 by the JPEG colour rule (BT.601
 // full range, what the file held before decoding), rows exactly as wide
@@ -159,13 +159,10 @@ bool LoomfoldCore::initialise(const Loomfold& f) {
     mode_ = f.stitch_mode;
     bitrate_ = f.video_bitrate;
     delegate_ = f.delegate;
-    av_log_set_callback(loomfold::engineMediaLogHook);
 
     cp_.source_path = inputPath_;
     cp_.video_callback = [this](loomfold::stitch_frame* frame) { setFrameCallBack(frame); };
     cp_.end_callback = [this] { endFrameCallBack(); };
-    cp_.log_hook = loomfold::engineMediaLogHook;
-    cp_.log_level = 1;
     cp_.output.video_bitrate = bitrate_;
     cp_.output.url = outputPath_;
     cp_.output.format_name = "mp4";
@@ -191,7 +188,7 @@ bool LoomfoldCore::initialise(const Loomfold& f) {
     if (viewW_ > maxSize || viewH_ > maxSize) {
         viewW_ = panoW_ = maxSize;
         viewH_ = panoH_ = maxSize / 2;
-        LF_LOG(kLogError, "renderer.view_w %d view_h %d maxsize %d", viewW_, viewH_, maxSize);
+        LF_LOG(kLogWarn, "the render target is cut to %dx%d, the largest this GL driver offers", viewW_, viewH_);
     }
     renderer_.configure(viewW_, viewH_, mode_);
     renderer_.setCalibrationRequest([this](uint8_t* bgr, int w, int h, int c) {
@@ -293,7 +290,7 @@ std::string LoomfoldCore::renderCurrentFrame() {
 }
 
 int LoomfoldCore::stitchVideo() {
-    LF_LOG(kLogDebug, "LoomfoldCore::Stitch()");
+    LF_LOG(kLogInfo, "video job: %s", inputPath_.c_str());
     if (!window_) {
         fail("the engine has no GL context");
         return -1;
@@ -315,20 +312,17 @@ int LoomfoldCore::stitchVideo() {
 
     std::string reason;
     info_ = loomfold::captureplay_open(&cp_, reason);
-    LF_LOG(kLogDebug, "LoomfoldCore::Stitch() :   captureplay_open(&cp_)");
     if (info_.width < 1) {
         lastProblem_ = reason;
         fail("open file fail");
         return -1;
     }
     std::string failure = prepareVideoCalibration();
-    LF_LOG(kLogDebug, "LoomfoldCore::Stitch() :   get in while!");
 
     std::unique_lock<std::mutex> lock(mutex_);
     auto lastActivity = std::chrono::steady_clock::now();
     while (failure.empty()) {
         while (!frame_ready_ && !stitch_finished_) {
-            LF_LOG(kLogDebug, "LoomfoldCore::Stitch() :   condNonEmpty_.wait(lock);");
             if (condNonEmpty_.wait_for(lock, std::chrono::seconds(1)) == std::cv_status::timeout &&
                 std::chrono::steady_clock::now() - lastActivity > kStallLimit) {
                 failure = "the decoder stopped delivering frames";
@@ -337,14 +331,11 @@ int LoomfoldCore::stitchVideo() {
         }
         if (!failure.empty() || stitch_finished_)
             break;
-        LF_LOG(kLogDebug, "LoomfoldCore::Stitch() :   end ;");
         frame_ready_ = false;
         failure = renderCurrentFrame();
         if (failure.empty() && delegate_ && delegate_->videoStitchState) {
             const int64_t current = current_frame_->decoding_time;
             delegate_->videoStitchState(current, info_.duration);
-            LF_LOG(kLogDebug, "video_delegate_->videoStitchState %lf, %lf", double(float(current)),
-                   double(float(info_.duration)));
         }
         current_frame_ = nullptr;
         frame_done_ = true;
@@ -368,9 +359,8 @@ int LoomfoldCore::stitchVideo() {
         return -1;
     }
     lock.unlock();
-    LF_LOG(kLogDebug, "LoomfoldCore::Stitch() :   start captureplay_close(&cp_);");
     const bool complete = loomfold::captureplay_close(&cp_, reason);
-    LF_LOG(kLogDebug, "LoomfoldCore::Stitch() :   end captureplay_close(&cp_);");
+    LF_LOG(kLogInfo, "video job %s", complete ? "complete" : "failed");
     if (!complete) {
         fail(reason);
         return -1;
@@ -392,7 +382,6 @@ void LoomfoldCore::setFrameCallBack(loomfold::stitch_frame* frame) {
 }
 
 void LoomfoldCore::endFrameCallBack() {
-    LF_LOG(kLogDebug, "LoomfoldCore::endFrameCallBack()");
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (cp_.rendered_frames < 2 && !abort_) {
@@ -509,8 +498,6 @@ int LoomfoldCore::stitchImage() {
         fail("cannot read the stitched picture back");
         return -1;
     }
-    if (rgba.size() > 143)
-        LF_LOG(kLogWarn, "%%%%%%%%%% pixel_buffer %d,%d", rgba[142], rgba[143]);
     // B, G, R for the writer, rows from the top (the read-back starts at
     // the bottom).
     cv::Mat out(panoH_, panoW_, CV_8UC3);
@@ -523,8 +510,7 @@ int LoomfoldCore::stitchImage() {
             dst[3 * col + 2] = src[4 * col];
         }
     }
-    LF_LOG(kLogError, "pano_width %d height %d maxsize %d", panoW_, panoH_,
-           loomfold::StitchRenderer::maxRenderbufferSize());
+    LF_LOG(kLogInfo, "still job: %s stitched at %dx%d", inputPath_.c_str(), panoW_, panoH_);
     const std::string writeProblem = writePicture(outputPath_, out);
     if (!writeProblem.empty()) {
         fail("cannot write " + outputPath_ + ": " + writeProblem);

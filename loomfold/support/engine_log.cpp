@@ -104,10 +104,8 @@ void EngineLog::emitLine(int level, const char* text) {
     std::string line = std::string("[") + when + "] " + levelName(level) + " - " + text;
     if (line.size() > kLineSize - 1)
         line.resize(kLineSize - 1);
-    if (console_) {
-        std::fprintf(console_, "%s\n", line.c_str());
-        std::fflush(console_);
-    }
+    if (sink_)
+        sink_(level, line.c_str(), sinkUser_);
     if (file_.is_open()) {
         file_ << line << '\n';
         file_.flush();
@@ -126,15 +124,6 @@ void engineMediaLogHook(void* context, int level, const char* format, va_list ar
         line[length - 1] = '\0';
     // The line is already formatted: pass it on as text, never as a format.
     EngineLog::instance().write(kLogDebug, "%s", line);
-}
-
-void consoleMediaLogHook(void* context, int level, const char* format, va_list args) {
-    if (level > av_log_get_level())
-        return;
-    char line[1024];
-    int prefix = 1;
-    av_log_format_line(context, level, format, args, line, sizeof line, &prefix);
-    std::printf("%s\n", line);
 }
 
 std::string defaultLogPath() {

@@ -20,12 +20,12 @@ extern "C" {
 namespace loomfold {
 namespace {
 
-// The console copies of the log, captured in a temporary file.
+// The lines the log hands its sink, captured in a temporary file.
 class LogCapture {
 public:
-    LogCapture() : file_(std::tmpfile()) { EngineLog::instance().setConsole(file_); }
+    LogCapture() : file_(std::tmpfile()) { EngineLog::instance().setSink(toFile, file_); }
     ~LogCapture() {
-        EngineLog::instance().setConsole(stdout);
+        EngineLog::instance().setSink(nullptr, nullptr);
         std::fclose(file_);
     }
     std::vector<std::string> lines() const {
@@ -43,6 +43,7 @@ public:
     }
 
 private:
+    static void toFile(int, const char* line, void* file) { std::fprintf(static_cast<std::FILE*>(file), "%s\n", line); }
     std::FILE* file_;
 };
 
@@ -52,22 +53,39 @@ std::string textOf(const std::string& line) {
     return at == std::string::npos ? line : line.substr(at + 3);
 }
 
-TEST(EngineLogTest, LevelsNamesAndTheCut) {
-    EXPECT_STREQ(EngineLog::levelName(kLogWarn), "WARN ");
-    EXPECT_STREQ(EngineLog::levelName(kLogInfo), "INFO ");
-    EXPECT_STREQ(EngineLog::levelName(kLogFatal), "FATAL");
-    EXPECT_STREQ(EngineLog::levelName(9), "UNKWN");
+TEST(EngineLogTest, LinesNameTheirLevelDropWhatIsBelowTheThresholdAndAreCut) {
     LogCapture capture;
     EngineLog& log = EngineLog::instance();
     log.setLevel(kLogInfo);
+    log.write(kLogFatal, "gone");
+    log.write(kLogError, "broken");
     log.write(kLogWarn, "careful %d", 7);
-    log.write(kLogDebug, "dropped below the threshold");
     log.write(kLogInfo, "%s", std::string(700, 'x').c_str());
+    log.write(kLogDebug, "dropped below the threshold");
+    log.setLevel(kLogDebug);
+    log.write(kLogDebug, "now kept");
     const std::vector<std::string> lines = capture.lines();
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_NE(lines[0].find("] WARN  - careful 7"), std::string::npos) << lines[0];
-    EXPECT_EQ(lines[0][0], '[');
-    EXPECT_EQ(lines[1].size(), 511u);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_NE(lines[0].find("] FATAL - gone"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find("] ERROR - broken"), std::string::npos) << lines[1];
+    // Four-letter names keep their blank, so the texts line up.
+    EXPECT_NE(lines[2].find("] WARN  - careful 7"), std::string::npos) << lines[2];
+    EXPECT_NE(lines[3].find("] INFO  - xxx"), std::string::npos) << lines[3];
+    EXPECT_EQ(lines[3].size(), 511u);
+    EXPECT_NE(lines[4].find("] DEBUG - now kept"), std::string::npos) << lines[4];
+    for (const std::string& line : lines)
+        EXPECT_EQ(line[0], '[') << line;
+    log.setLevel(kLogInfo);
+}
+
+TEST(EngineLogTest, PrintsNothingUntilTheHostInstallsASink) {
+    // The engine's own lines go to its file only: nothing on stdout or
+    // stderr of a host that installed no sink.
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    EngineLog::instance().write(kLogError, "for the file only");
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
 TEST(EngineLogTest, FileGetsInitialisedAndFinalisedLines) {

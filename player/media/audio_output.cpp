@@ -169,8 +169,8 @@ void AudioOutput::wakeWriters() {
 }
 
 bool AudioOutput::write(const int16_t* samples, int frames, double ptsEnd, const std::atomic<bool>& abort) {
-    size_t count = size_t(std::max(frames, 0)) * size_t(channels_);
     std::unique_lock<std::mutex> lock(mutex_);
+    size_t count = size_t(std::max(frames, 0)) * size_t(channels_);
     uint64_t lastConsumed = consumed_;
     auto lastProgress = std::chrono::steady_clock::now();
     while (count > 0) {

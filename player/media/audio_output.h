@@ -46,8 +46,14 @@ public:
     // Whether the device has asked for sound since open(): before that,
     // what is queued is not yet on its way to the speakers.
     bool isPulling() const { return pulling_.load(); }
-    int sampleRate() const { return sampleRate_; }
-    int channels() const { return channels_; }
+    int sampleRate() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return sampleRate_;
+    }
+    int channels() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return channels_;
+    }
     // Queues frames of samples that end at ptsEnd seconds. Blocks while the
     // buffer is full; false when abort is set or the device stopped taking
     // sound for two seconds.
@@ -83,26 +89,30 @@ public:
     qint64 pull(char* data, qint64 maxSize, double deviceBuffered);
 
 private:
-    QStringList backends_;
+    QStringList backends_;  // the owner's (GUI) thread
     std::atomic<qreal> volume_{1.0};
     std::atomic<bool> open_{false};
-    int sampleRate_ = 0;  // set by open(), read by the player after it
-    int channels_ = 0;
 
     // Runs f on the output thread and waits for it, at most timeoutMs;
     // false when it did not finish in time (the thread is stuck).
     bool runOnOutputThread(const std::function<void()>& f, int timeoutMs);
 
     QThread thread_;           // hosts the device object
-    AudioSink* sink_ = nullptr;  // lives on thread_; set and cleared on the player's thread
+    // The device object: lives on thread_; made, used and deleted through
+    // open(), setPaused() and close(), all on the player's control thread.
+    AudioSink* sink_ = nullptr;
     std::atomic<AVClock*> scheduleClock_{nullptr};
     std::atomic<bool> pulling_{false};
     std::atomic<double> deviceLatency_{0.1};  // written by the output thread at each pull
     std::atomic<double> sinkLatency_{0.03};
 
-    // The sample buffer between the player's audio thread and the device.
+    // The sample buffer between the player's audio thread (write) and the
+    // output thread (pull); open() and close() reset it from the control
+    // thread.
     mutable std::mutex mutex_;  // guards the members below
     std::condition_variable spaceFreed_;
+    int sampleRate_ = 0;        // the device's format, set by open()
+    int channels_ = 0;
     std::vector<int16_t> ring_;
     size_t readIndex_ = 0;
     size_t filled_ = 0;         // samples in ring_

@@ -1,6 +1,7 @@
 #include "media_source.h"
 
 #include "file_guard.h"
+#include "local_media.h"
 
 #include <QFileInfo>
 
@@ -185,8 +186,8 @@ std::unique_ptr<MediaSource> MediaSource::open(const QString& path, QString* err
         return nullptr;
     }
     auto source = std::unique_ptr<MediaSource>(new MediaSource);
-    const QByteArray url = "file:" + QFile::encodeName(path);
-    if (!source->finishOpen(url.constData(), error))
+    const std::string local = QFile::encodeName(path).toStdString();
+    if (!source->finishOpen(&local, error))
         return nullptr;
     return source;
 }
@@ -210,7 +211,7 @@ std::unique_ptr<MediaSource> MediaSource::open(std::unique_ptr<ByteSource> bytes
     return source;
 }
 
-bool MediaSource::finishOpen(const char* url, QString* error) {
+bool MediaSource::finishOpen(const std::string* localPath, QString* error) {
     format_ = avformat_alloc_context();
     if (!format_) {
         *error = QStringLiteral("not enough memory");
@@ -227,7 +228,9 @@ bool MediaSource::finishOpen(const char* url, QString* error) {
     // Local files answer at once; a stream that stalls must not hold the caller.
     if (io_)
         openDeadlineMs_ = steadyMs() + kOpenStallMs;
-    int rc = avformat_open_input(&format_, url ? url : "", nullptr, &options);
+    // A path goes through the one local-file opener; bytes have their own reader.
+    int rc = localPath ? vistamo::media::openLocalMedia(&format_, *localPath, nullptr, &options)
+                       : avformat_open_input(&format_, "", nullptr, &options);
     av_dict_free(&options);
     if (rc < 0) {
         *error = openTimedOut() ? stallMessage() : QStringLiteral("not a media file (%1)").arg(avErrorText(rc));

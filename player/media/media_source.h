@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -80,7 +81,7 @@ public:
     bool isStill() const { return still_; }
 
 private:
-    bool finishOpen(const char* url, QString* error);
+    bool finishOpen(const std::string* localPath, QString* error);
     static int readBytes(void* opaque, uint8_t* data, int size);
     static int interrupted(void* opaque);
 

@@ -13,6 +13,7 @@
 // delegate's videoStitchError and the calls' results.
 #pragma once
 
+#include <cstdarg>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -21,18 +22,36 @@
 
 // Callbacks of one job; created by the host with new, owned and deleted by
 // the facade once handed over with SetDelegate. A member without a target
-// is skipped.
+// is skipped. Each says on which thread it comes; none may call back into
+// the facade.
 struct LOOMFOLD_EXPORT VideoStitchDelegate {
-    // (current time, total time) in microseconds, after every frame.
+    // (current time, total time) in microseconds, after every frame. On the
+    // thread that called Stitch.
     std::function<void(int64_t, int64_t)> videoStitchState;
-    // Once, when the job ends after the output was closed.
+    // Once, when the job ends after the output was closed. On the engine's
+    // capture thread, while Stitch is still waiting on the host's thread.
     std::function<void()> videoStitchFinished;
-    // (−1, reason) when a job cannot start or fails.
+    // (−1, reason) when a job cannot start or fails. On the thread that
+    // called InitGLES2, Stitch or StitchImage.
     std::function<void(int, std::string)> videoStitchError;
     // Sphere mode, first frame, lens radius ≤ 10: (packed B, G, R picture,
-    // width = luma stride, height, 3, 256-byte buffer for a "5_" text).
+    // width = luma stride, height, 3, 256-byte buffer for a "5_" text). On
+    // the thread that called Stitch or StitchImage.
     std::function<void(unsigned char*, int, int, int, char*)> videoStitchCalibrate;
 };
+
+// The engine log always writes its file (export_log.txt); a copy of each
+// line goes to this sink, and nowhere else, once the host installs one
+// (null removes it). The sink is called on whichever engine thread wrote
+// the line, one whole stamped line at a time, and must not call back into
+// the engine.
+typedef void (*LoomfoldLogSink)(int level, const char* line, void* user);
+LOOMFOLD_EXPORT void SetLoomfoldLogSink(LoomfoldLogSink sink, void* user);
+
+// A log callback for FFmpeg that feeds FFmpeg's context-free lines into the
+// engine log. FFmpeg's callback is process-wide, so the engine never sets
+// it: a host that wants these lines installs it with av_log_set_callback.
+LOOMFOLD_EXPORT void LoomfoldMediaLogHook(void* context, int level, const char* format, va_list args);
 
 class LoomfoldCore;
 
