@@ -186,4 +186,56 @@ std::string jpegSkeleton(int width, int height) {
 
 bool makeNullDevice(const std::string& path) { return mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0; }
 
+void PrivateDisplay::SetUp() {
+    int ready[2];
+    ASSERT_EQ(pipe2(ready, O_CLOEXEC), 0);
+    server_ = fork();
+    ASSERT_GE(server_, 0);
+    if (server_ == 0) {
+        // The server writes its display number to fd 3 once it takes
+        // clients.
+        dup2(ready[1], 3);
+        const int null = open("/dev/null", O_RDWR);
+        dup2(null, 1);
+        dup2(null, 2);
+        execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1600x1000x24", "-nolisten", "tcp", "-noreset",
+               static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(ready[1]);
+    std::string number;
+    pollfd p{ready[0], POLLIN, 0};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (number.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+        if (poll(&p, 1, 100) <= 0)
+            continue;
+        char buf[16];
+        const ssize_t n = read(ready[0], buf, sizeof buf);
+        if (n <= 0)
+            break;
+        number.append(buf, size_t(n));
+    }
+    close(ready[0]);
+    while (!number.empty() && (number.back() == '\n' || number.back() == ' '))
+        number.pop_back();
+    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+    setenv("DISPLAY", (":" + number).c_str(), 1);
+}
+
+void PrivateDisplay::TearDown() {
+    if (server_ <= 0)
+        return;
+    kill(server_, SIGTERM);
+    for (int i = 0; i < 100; ++i) {
+        if (waitpid(server_, nullptr, WNOHANG) == server_) {
+            server_ = -1;
+            return;
+        }
+        usleep(20000);
+    }
+    kill(server_, SIGKILL);
+    waitpid(server_, nullptr, 0);
+    server_ = -1;
+}
+
 }  // namespace vistamo::testing

@@ -70,4 +70,19 @@ std::string jpegSkeleton(int width, int height);
 // when this process may not make one.
 bool makeNullDevice(const std::string& path);
 
+// A virtual X server of the test program's own, for suites that click and
+// type with xdotool: their synthetic input then never reaches the windows
+// of tests running beside them on the shared display (a click there closes
+// another test's popup). Started on a free display number and set as
+// DISPLAY for this process and its children; stopped at the end. Register
+// it with ::testing::AddGlobalTestEnvironment before the tests run.
+class PrivateDisplay : public ::testing::Environment {
+public:
+    void SetUp() override;
+    void TearDown() override;
+
+private:
+    pid_t server_ = -1;
+};
+
 }  // namespace vistamo::testing

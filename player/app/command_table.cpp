@@ -15,4 +15,13 @@ bool CommandTable::run(int key) const {
     return false;
 }
 
+bool CommandTable::run(const QString& name) const {
+    for (const Command& command : commands_)
+        if (command.name == name) {
+            command.run();
+            return true;
+        }
+    return false;
+}
+
 }  // namespace vistamo::app

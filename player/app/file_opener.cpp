@@ -2,10 +2,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 
 #include <string>
 
+#include "av_player.h"
 #include "gl_view.h"
 #include "lensmeta/lensmeta.h"
 #include "media_rules.h"
@@ -50,6 +52,45 @@ void FileOpener::settleKind(const QString& path, const QString& titleLine) const
     view_->setKind(render::Standard);
     tell_(tr("%1 cannot be stitched: %2. It is shown as it was recorded.").arg(QDir::toNativeSeparators(path), problem),
           titleLine);
+}
+
+void FileOpener::setProbe(media::AVPlayer* probePlayer, AddToList add) {
+    probePlayer_ = probePlayer;
+    add_ = std::move(add);
+}
+
+void FileOpener::probe(const QString& path, bool isImage, bool current) {
+    probeQueue_.push_back({path, isImage, current});
+    if (probePlayer_->file() == path) {
+        durationArrived(probePlayer_->duration());
+        return;
+    }
+    probePlayer_->setFile(path);
+    if (!probePlayer_->load()) {
+        // No duration will come: the entry must not take the next file's.
+        probeQueue_.removeLast();
+        probeDone_ = true;
+    }
+}
+
+void FileOpener::probeAndWait(const QString& path, bool isImage) {
+    probeDone_ = false;
+    probe(path, isImage, false);
+    QElapsedTimer waited;
+    waited.start();
+    while (!probeDone_ && waited.elapsed() < kProbeWaitMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    if (!probeDone_)
+        durationArrived(0);
+}
+
+void FileOpener::durationArrived(qint64 duration) {
+    if (probeQueue_.isEmpty())
+        return;
+    const ProbeEntry entry = probeQueue_.takeFirst();
+    if (add_)
+        add_(entry.path, entry.isImage, duration, entry.current);
+    probeDone_ = true;
 }
 
 }  // namespace vistamo::app

@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -85,44 +84,42 @@ MainWindow::MainWindow(QWidget* parent, const QString& locale, const QString& se
     playListButton_->setFixedSize(20, 60);
     playListButton_->show();
 
-    // Connections (the table of slots).
-    connect(bar_->progressSlider(), &QSlider::valueChanged, this, &MainWindow::videoProgressSliderMoved);
-    connect(bar_->playButton(), &QToolButton::clicked, this, &MainWindow::playBtnClicked);
-    connect(bar_->fullscreenButton(), &QToolButton::clicked, this, &MainWindow::setFullscreen);
-    connect(titleBar_->maximizeButton(), &QToolButton::clicked, this, &MainWindow::setMaximize);
-    connect(titleBar_, &ui::TitleBar::signaltoUI, this, &MainWindow::moveMaximize, Qt::QueuedConnection);
-    connect(bar_->volumeSlider(), &QSlider::valueChanged, this, &MainWindow::setVolume);
-    connect(titleBar_->menuButton(), &QToolButton::clicked, this, &MainWindow::ShowMenu);
-    connect(bar_->modeButton(), &QToolButton::clicked, this, &MainWindow::ShowViewMenu);
-    connect(bar_->volumeButton(), &QToolButton::clicked, this, &MainWindow::onVolumeBtnClicked);
-    connect(typeDialog_->standardButton(), &QPushButton::clicked, this, &MainWindow::choseStandard, Qt::DirectConnection);
-    connect(typeDialog_->sphereButton(), &QPushButton::clicked, this, &MainWindow::choseSphere, Qt::DirectConnection);
-    connect(typeDialog_->twinsButton(), &QPushButton::clicked, this, &MainWindow::choseTwins, Qt::DirectConnection);
-    connect(titleBar_->closeButton(), &QToolButton::clicked, this, &MainWindow::OnCloseBtnClicked);
-    connect(playListButton_, &QPushButton::clicked, this, &MainWindow::OnPlayListBtnClicked);
-    connect(playList(), &playlist::PlayList::AddBtnClicked, this, &MainWindow::OnAddFileToListBtnClicked);
-    connect(playList(), &playlist::PlayList::AddFiles, this, &MainWindow::OnAddFilesToPlayList);
-    connect(playList(), &playlist::PlayList::StartPlay, this, &MainWindow::OnPlayListDoubleClicked);
-    connect(playList(), &playlist::PlayList::StopPlay, this, &MainWindow::OnDeleteCurrentPlay);
-    connect(bar_, &BottomBar::PanoActionTriggered, this, &MainWindow::OnPanoViewClicked);
-    connect(bar_, &BottomBar::FisheyeActionTriggered, this, &MainWindow::OnFisheyeViewClicked);
-    connect(bar_, &BottomBar::LittlePlanetActionTriggered, this, &MainWindow::OnLittlePlanetViewClicked);
-    connect(bar_, &BottomBar::OriginalActionTriggered, this, &MainWindow::OnOriginalViewClicked);
-    connect(bar_->exportButton(), &QToolButton::clicked, this, &MainWindow::OnExportBtnClicked);
-    connect(bar_, &BottomBar::Capture, this, &MainWindow::OnCapture);
+    // Connections. Buttons, menu entries and keys run the window's commands
+    // (bindCommands); the controls that carry a value or a file connect
+    // straight to their slots.
+    bindCommands();
+    commands_.bind(bar_->playButton(), &QToolButton::clicked, QStringLiteral("play or pause"));
+    commands_.bind(bar_->fullscreenButton(), &QToolButton::clicked, QStringLiteral("full screen"));
+    commands_.bind(bar_->volumeButton(), &QToolButton::clicked, QStringLiteral("mute"));
+    commands_.bind(bar_->modeButton(), &QToolButton::clicked, QStringLiteral("view menu"));
+    commands_.bind(bar_->exportButton(), &QToolButton::clicked, QStringLiteral("export"));
+    commands_.bind(bar_, &BottomBar::Capture, QStringLiteral("capture"));
+    commands_.bind(bar_, &BottomBar::PanoActionTriggered, QStringLiteral("panorama"));
+    commands_.bind(bar_, &BottomBar::FisheyeActionTriggered, QStringLiteral("fisheye"));
+    commands_.bind(bar_, &BottomBar::LittlePlanetActionTriggered, QStringLiteral("little planet"));
+    commands_.bind(bar_, &BottomBar::OriginalActionTriggered, QStringLiteral("show source"));
+    commands_.bind(titleBar_->maximizeButton(), &QToolButton::clicked, QStringLiteral("maximise"));
+    commands_.bind(titleBar_->menuButton(), &QToolButton::clicked, QStringLiteral("menu"));
+    commands_.bind(titleBar_->closeButton(), &QToolButton::clicked, QStringLiteral("close"));
+    commands_.bind(playListButton_, &QPushButton::clicked, QStringLiteral("play list"));
+    commands_.bind(playList(), &playlist::PlayList::AddBtnClicked, QStringLiteral("add files"));
     // The language switch; its label is the other language's name.
     QAction* languageAction = new QAction(QCoreApplication::translate("title_bar", "中文"), titleBar_);
     titleBar_->menu()->addAction(languageAction);
-    connect(languageAction, &QAction::triggered, this, &MainWindow::OnSwitchLanguage);
+    commands_.bind(languageAction, &QAction::triggered, QStringLiteral("language"));
     // "Media type…": the dialog becomes reachable for the current file.
     QAction* typeAction = new QAction(tr("Media type…"), this);
     titleBar_->menu()->addAction(typeAction);
-    connect(typeAction, &QAction::triggered, this, [this] {
-        if (currentFile_.isEmpty())
-            return;
-        showMask(typeDialog_);
-        typeDialog_->exec();
-    });
+    commands_.bind(typeAction, &QAction::triggered, QStringLiteral("media type"));
+    connect(bar_->progressSlider(), &QSlider::valueChanged, this, &MainWindow::videoProgressSliderMoved);
+    connect(bar_->volumeSlider(), &QSlider::valueChanged, this, &MainWindow::setVolume);
+    connect(titleBar_, &ui::TitleBar::signaltoUI, this, &MainWindow::moveMaximize, Qt::QueuedConnection);
+    connect(typeDialog_->standardButton(), &QPushButton::clicked, this, &MainWindow::choseStandard, Qt::DirectConnection);
+    connect(typeDialog_->sphereButton(), &QPushButton::clicked, this, &MainWindow::choseSphere, Qt::DirectConnection);
+    connect(typeDialog_->twinsButton(), &QPushButton::clicked, this, &MainWindow::choseTwins, Qt::DirectConnection);
+    connect(playList(), &playlist::PlayList::AddFiles, this, &MainWindow::OnAddFilesToPlayList);
+    connect(playList(), &playlist::PlayList::StartPlay, this, &MainWindow::OnPlayListDoubleClicked);
+    connect(playList(), &playlist::PlayList::StopPlay, this, &MainWindow::OnDeleteCurrentPlay);
 
     form_->chose_drop_label_->setText(tr("Please drop your file"));
 
@@ -174,6 +171,9 @@ MainWindow::MainWindow(QWidget* parent, const QString& locale, const QString& se
     // The window's parts; they run dialogs as the window does, so that a
     // runner set later (by a test) applies to them too.
     opener_ = new FileOpener(view(), [this](const QString& text, const QString& titleLine) { tell(text, titleLine); });
+    opener_->setProbe(probePlayer_, [this](const QString& path, bool isImage, qint64 duration, bool current) {
+        playList()->AddMedia(path, isImage, duration, current);
+    });
     playback_ = new PlaybackController(
         player_, bar_,
         {[this] { return view()->viewMode() == render::Original || frameRenderer_->frameReceived(); },
@@ -186,7 +186,6 @@ MainWindow::MainWindow(QWidget* parent, const QString& locale, const QString& se
     if (QStringLiteral(VISTAMO_UPDATE_HOST) != QString())
         updater_->setUrl(QStringLiteral("http://" VISTAMO_UPDATE_HOST "/install/KestraSoftVersion.txt"));
 #endif
-    bindCommands();
     askSavePath_ = [this](const QString& proposal) {
         return QFileDialog::getSaveFileName(this, tr("Please select the folder to save the result"), proposal,
                                             QStringLiteral("Images(*.jpg);"));
@@ -243,27 +242,7 @@ bool MainWindow::checkFormat(const QString& path, const QString& titleLine) {
     return true;
 }
 
-void MainWindow::probe(const ProbeEntry& entry) {
-    probeQueue_.push_back(entry);
-    if (probePlayer_->file() == entry.path) {
-        OnDurationChanged(probePlayer_->duration());
-        return;
-    }
-    probePlayer_->setFile(entry.path);
-    if (!probePlayer_->load()) {
-        // No duration will come: the entry must not take the next file's.
-        probeQueue_.removeLast();
-        probeDone_ = true;
-    }
-}
-
-void MainWindow::OnDurationChanged(qint64 duration) {
-    if (probeQueue_.isEmpty())
-        return;
-    const ProbeEntry entry = probeQueue_.takeFirst();
-    playList()->AddMedia(entry.path, entry.isImage, duration, entry.current);
-    probeDone_ = true;
-}
+void MainWindow::OnDurationChanged(qint64 duration) { opener_->durationArrived(duration); }
 
 void MainWindow::openMediaFile(const QString& path) {
     if (path.isEmpty())
@@ -277,7 +256,7 @@ void MainWindow::openChecked(const QString& path, bool kindFromMetadata) {
     titleBar_->pathLabel()->setToolTip(path);
     if (kindFromMetadata)
         opener_->takeKindFromMetadata(path);
-    probe({path, isImage_, true});
+    opener_->probe(path, isImage_, true);
     currentFile_ = path;
     startPlay(path);
 }
@@ -465,16 +444,9 @@ void MainWindow::OnAddFilesToPlayList(QStringList files) {
             refused << path + QStringLiteral(": ") + problem;
         if (!supported || !problem.isEmpty())
             continue;  // other files dropped with them (a folder's notes) are passed over
-        probeDone_ = false;
-        probe({path, image, false});
         // One file at a time, in order; a file whose duration never comes is
         // added without one.
-        QElapsedTimer waited;
-        waited.start();
-        while (!probeDone_ && waited.elapsed() < kProbeWaitMs)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (!probeDone_)
-            OnDurationChanged(0);
+        opener_->probeAndWait(path, image);
     }
     if (refused.size() == 1)
         tell(tr("Cannot add %1").arg(refused.first()));
@@ -739,10 +711,39 @@ void MainWindow::bindCommands() {
         if (fullscreen_)
             setFullscreen();
     });
-    commands_.add(QStringLiteral("panorama"), {Qt::Key_1}, [this] { bar_->panoAction()->trigger(); });
-    commands_.add(QStringLiteral("fisheye"), {Qt::Key_2}, [this] { bar_->fisheyeAction()->trigger(); });
-    commands_.add(QStringLiteral("little planet"), {Qt::Key_3}, [this] { bar_->littlePlanetAction()->trigger(); });
-    commands_.add(QStringLiteral("show source"), {Qt::Key_4}, [this] { bar_->sourceAction()->trigger(); });
+    // A view chosen by key is checked in the menu as a click there would.
+    commands_.add(QStringLiteral("panorama"), {Qt::Key_1}, [this] {
+        bar_->panoAction()->setChecked(true);
+        OnPanoViewClicked();
+    });
+    commands_.add(QStringLiteral("fisheye"), {Qt::Key_2}, [this] {
+        bar_->fisheyeAction()->setChecked(true);
+        OnFisheyeViewClicked();
+    });
+    commands_.add(QStringLiteral("little planet"), {Qt::Key_3}, [this] {
+        bar_->littlePlanetAction()->setChecked(true);
+        OnLittlePlanetViewClicked();
+    });
+    commands_.add(QStringLiteral("show source"), {Qt::Key_4}, [this] {
+        bar_->sourceAction()->setChecked(true);
+        OnOriginalViewClicked();
+    });
+    // Commands of the buttons and menus only.
+    commands_.add(QStringLiteral("view menu"), {}, [this] { ShowViewMenu(); });
+    commands_.add(QStringLiteral("export"), {}, [this] { OnExportBtnClicked(); });
+    commands_.add(QStringLiteral("capture"), {}, [this] { OnCapture(); });
+    commands_.add(QStringLiteral("maximise"), {}, [this] { setMaximize(); });
+    commands_.add(QStringLiteral("menu"), {}, [this] { ShowMenu(); });
+    commands_.add(QStringLiteral("close"), {}, [this] { OnCloseBtnClicked(); });
+    commands_.add(QStringLiteral("play list"), {}, [this] { OnPlayListBtnClicked(); });
+    commands_.add(QStringLiteral("add files"), {}, [this] { OnAddFileToListBtnClicked(); });
+    commands_.add(QStringLiteral("language"), {}, [this] { OnSwitchLanguage(); });
+    commands_.add(QStringLiteral("media type"), {}, [this] {
+        if (currentFile_.isEmpty())
+            return;
+        showMask(typeDialog_);
+        typeDialog_->exec();
+    });
     commands_.add(QStringLiteral("turn left"), {Qt::Key_A},
                   [this, camera] { camera(view()->yaw() + 10, view()->pitch(), view()->zoomLevel()); });
     commands_.add(QStringLiteral("turn right"), {Qt::Key_D},

@@ -127,7 +127,7 @@ public:
     // then gives up with a message.
     static constexpr int kWatchdogRestarts = PlaybackController::kWatchdogRestarts;
     // The longest wait for a file's duration when adding files.
-    static constexpr int kProbeWaitMs = 5000;
+    static constexpr int kProbeWaitMs = FileOpener::kProbeWaitMs;
 
 public slots:
     void videoProgressed(qint64 position);
@@ -177,12 +177,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    struct ProbeEntry {
-        QString path;
-        bool isImage;
-        bool current;
-    };
-    void probe(const ProbeEntry& entry);
     // A file that passed the format check: the title bar, the kind (when
     // asked), the probe, and playing it.
     void openChecked(const QString& path, bool kindFromMetadata);
@@ -220,8 +214,6 @@ private:
     media::AVPlayer* probePlayer_ = nullptr;
     QPushButton* playListButton_ = nullptr;
     bool playListShown_ = true;
-    QList<ProbeEntry> probeQueue_;
-    bool probeDone_ = false;
     ui::MaskFrame* mask_ = nullptr;
     std::function<int(ui::Feedback&)> runDialog_;
     std::function<QString(const QString&)> askSavePath_;

@@ -3,14 +3,18 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "media_kind.h"
+
 namespace vistamo::exporting {
 
 const char* const kFindTheCircle = "5_0_0_0_1_1_1_0_0_0";
 
 ExportType exportTypeFor(int mediaKind, bool isImage) {
-    switch (mediaKind) {
-    case 1: return isImage ? SphereImage : SphereVideo;
-    case 2: return isImage ? TwinsImage : TwinsVideo;
+    // The kind numbers are the kind rule's own (what the view and the
+    // playlist store).
+    switch (static_cast<lens::MediaKind>(mediaKind)) {
+    case lens::MediaKind::Sphere: return isImage ? SphereImage : SphereVideo;
+    case lens::MediaKind::Twins: return isImage ? TwinsImage : TwinsVideo;
     default: return StandardCopy;
     }
 }

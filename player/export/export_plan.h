@@ -10,7 +10,8 @@ namespace vistamo::exporting {
 
 enum ExportType { StandardCopy = 0, SphereVideo = 1, TwinsVideo = 2, SphereImage = 3, TwinsImage = 4 };
 
-// The export of a file of this media kind (0 Standard, 1 Sphere, 2 Twins).
+// The export of a file of this media kind (a lens::MediaKind number: 0
+// Standard, 1 Sphere, 2 Twins), as the view shows it.
 ExportType exportTypeFor(int mediaKind, bool isImage);
 bool isVideoExport(ExportType type);
 // The converter's mode word ("pano" for a copy, which never reaches it).

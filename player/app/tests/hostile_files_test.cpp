@@ -25,6 +25,9 @@
 
 namespace {
 
+// Keys and clicks of this suite go to a display of its own.
+::testing::Environment* const kDisplay = ::testing::AddGlobalTestEnvironment(new vistamo::testing::PrivateDisplay);
+
 using vistamo::playlist::PlaylistEntry;
 
 const QString kPlayer = QStringLiteral(VISTAMO_PLAYER_PATH);

@@ -13,7 +13,12 @@
 
 #include <functional>
 
+#include "tool_run.h"
+
 namespace {
+
+// Keys and clicks of this suite go to a display of its own.
+::testing::Environment* const kDisplay = ::testing::AddGlobalTestEnvironment(new vistamo::testing::PrivateDisplay);
 
 const QString kPlayer = QStringLiteral(VISTAMO_PLAYER_PATH);
 

@@ -59,21 +59,17 @@ ImageData sphereRecord(int radius, int cx, int cy, float fov) {
     return d;
 }
 
-// The effective-radius rule as it is stated: step p from cx down by 2.
-int effectiveRadiusByLoop(int r, int cx) {
-    int p = cx;
-    const int t = cx - r;
-    if (p <= t)
-        return 0;
-    while (!(std::abs(p - t) <= 4 || p < 0))
-        p -= 2;
-    return p < 0 ? r : cx - p;
-}
-
 TEST(SphereModelCoords, EffectiveRadiusMatchesTheRuleAndNeverOverflows) {
-    for (int r = -3; r < 60; ++r)
-        for (int cx = -5; cx < 70; ++cx)
-            ASSERT_EQ(GLSphereFishEye::effectiveRadius(r, cx), effectiveRadiusByLoop(r, cx)) << r << " " << cx;
+    // The rings stop 3 or 4 pixels inside the recorded radius, on the even
+    // steps from the centre, so the circle's blurred rim stays out; a circle
+    // that crosses the frame's left edge keeps its radius; none gives 0.
+    struct Case {
+        int radius, centerX, effective;
+    };
+    for (const Case& c : {Case{700, 960, 696}, Case{701, 960, 698}, Case{702, 961, 698}, Case{5, 10, 2},
+                          Case{6, 10, 2}, Case{700, 500, 700}, Case{40, 30, 40}, Case{40, 39, 36}, Case{4, 10, 0},
+                          Case{0, 10, 0}, Case{-3, 5, 0}, Case{10, -5, 10}})
+        EXPECT_EQ(GLSphereFishEye::effectiveRadius(c.radius, c.centerX), c.effective) << c.radius << " " << c.centerX;
     EXPECT_EQ(GLSphereFishEye::effectiveRadius(2147483647, 2147483647), 2147483644);
     EXPECT_EQ(GLSphereFishEye::effectiveRadius(2147483647, -2147483647 - 1), 2147483647);
     EXPECT_EQ(saturatedInt(1e30), 2147483647);
