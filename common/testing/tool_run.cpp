@@ -186,6 +186,14 @@ std::string jpegSkeleton(int width, int height) {
 
 bool makeNullDevice(const std::string& path) { return mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0; }
 
+std::string withToken(std::string text, int k, const std::string& value) {
+    size_t start = 0;
+    for (int i = 0; i < k; ++i)
+        start = text.find('_', start) + 1;
+    const size_t end = text.find('_', start);
+    return text.replace(start, end == std::string::npos ? std::string::npos : end - start, value);
+}
+
 void PrivateDisplay::SetUp() {
     int ready[2];
     ASSERT_EQ(pipe2(ready, O_CLOEXEC), 0);

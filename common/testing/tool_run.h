@@ -65,6 +65,8 @@ void copyFile(const std::string& from, const std::string& to);
 // The markers of a baseline JPEG of the given size with a few coded bytes:
 // complete as far as its structure goes, though no decoder shows much.
 std::string jpegSkeleton(int width, int height);
+// A calibration text with its k-th "_"-separated token (0-based) replaced.
+std::string withToken(std::string text, int k, const std::string& value);
 
 // A device node like /dev/null's inside a scratch folder (root only); false
 // when this process may not make one.

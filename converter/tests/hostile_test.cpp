@@ -31,15 +31,6 @@ std::vector<std::string> imageJob(const std::string& in, const std::string& out,
     return {mode, in, out, "960", "480", calibration, "0", "20"};
 }
 
-// Replaces the k-th token (0-based) of a calibration text.
-std::string withToken(std::string text, int k, const std::string& value) {
-    size_t start = 0;
-    for (int i = 0; i < k; ++i)
-        start = text.find('_', start) + 1;
-    const size_t end = text.find('_', start);
-    return text.replace(start, end == std::string::npos ? std::string::npos : end - start, value);
-}
-
 mode_t typeOf(const std::string& path) {
     struct stat st {};
     lstat(path.c_str(), &st);
@@ -126,16 +117,16 @@ TEST_F(ConverterHostile, UnusableCalibrationsAndPicturesWriteNothing) {
         std::vector<std::string> args;
         std::string line;
     } cases[] = {
-        {imageJob(in, dir / "out.jpg", withToken(kTwins, 5, "nan")),
+        {imageJob(in, dir / "out.jpg", vistamo::testing::withToken(kTwins, 5, "nan")),
          "the calibration cannot be used: number 6 (\"nan\") is not a finite number"},
-        {imageJob(in, dir / "out.jpg", withToken(kTwins, 5, "-inf")),
+        {imageJob(in, dir / "out.jpg", vistamo::testing::withToken(kTwins, 5, "-inf")),
          "the calibration cannot be used: number 6 (\"-inf\") is not a finite number"},
-        {imageJob(in, dir / "out.jpg", withToken(kTwins, 1, "0")), "the calibration cannot be used: the first lens radius is 0"},
-        {imageJob(in, dir / "out.jpg", withToken(kTwins, 13, "-3840")),
+        {imageJob(in, dir / "out.jpg", vistamo::testing::withToken(kTwins, 1, "0")), "the calibration cannot be used: the first lens radius is 0"},
+        {imageJob(in, dir / "out.jpg", vistamo::testing::withToken(kTwins, 13, "-3840")),
          "the calibration cannot be used: the calibration width is negative"},
-        {imageJob(in, dir / "out.jpg", withToken(kTwins, 25, "0")), "the calibration cannot be used: the field of view is 0"},
+        {imageJob(in, dir / "out.jpg", vistamo::testing::withToken(kTwins, 25, "0")), "the calibration cannot be used: the field of view is 0"},
         {imageJob(in, dir / "out.jpg", "6_952_960"), "the calibration cannot be used: it has 3 numbers, its layout needs 27"},
-        {imageJob(in, dir / "out.jpg", withToken(sphere, 6, "0"), "sphere-image"),
+        {imageJob(in, dir / "out.jpg", vistamo::testing::withToken(sphere, 6, "0"), "sphere-image"),
          "the calibration cannot be used: the field of view is 0"},
         {imageJob(dir / "cut.jpg", dir / "out.jpg"), "cannot use the picture " + dir / "cut.jpg" + ": the picture is cut short"},
         {imageJob(dir / "huge.jpg", dir / "out.jpg"),

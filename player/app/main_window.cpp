@@ -545,11 +545,8 @@ void MainWindow::OnSoftwareUpdate(QNetworkReply* reply) { updater_->answered(rep
 void MainWindow::OnSwitchLanguage() {
     ui::Feedback dialog(this);
     dialog.setFixedSize(400, 200);
-    dialog.setLeftButtonText(tr("OK"));
-    dialog.setRightButtonText(tr("Cancel"));
-    dialog.makeModal();
-    dialog.setMessage(tr("Please restart Vistamo Player before the language change can take effect."));
-    dialog.setTitleLine(kTitle);
+    dialog.makeQuestion(tr("Please restart Vistamo Player before the language change can take effect."), kTitle,
+                        tr("OK"), tr("Cancel"));
     if (runDialog_(dialog) != QDialog::Accepted)
         return;
     const QString next = locale_ == QLatin1String("zh_CN") ? QStringLiteral("en_US") : QStringLiteral("zh_CN");

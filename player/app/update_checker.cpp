@@ -45,11 +45,8 @@ void UpdateChecker::answered(QNetworkReply* reply) {
         return;
     ui::Feedback dialog(window_);
     dialog.setFixedSize(400, 250);
-    dialog.setLeftButtonText(QStringLiteral("OK"));
-    dialog.setRightButtonText(QStringLiteral("Cancel"));
-    dialog.makeModal();
-    dialog.setMessage(tr("A software update is available. Proceed to download the update?"));
-    dialog.setTitleLine(QStringLiteral("Orvex"));
+    dialog.makeQuestion(tr("A software update is available. Proceed to download the update?"), QStringLiteral("Orvex"),
+                        QStringLiteral("OK"), QStringLiteral("Cancel"));
     if (runDialog_(dialog) == 1)
         openUrl_(offer.address);
 }

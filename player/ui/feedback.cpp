@@ -58,6 +58,14 @@ void Feedback::makeMessage() {
     form_->left_btn_->setFocus();
 }
 
+void Feedback::makeQuestion(const QString& message, const QString& titleLine, const QString& yes, const QString& no) {
+    setLeftButtonText(yes);
+    setRightButtonText(no);
+    makeModal();
+    setMessage(message);
+    setTitleLine(titleLine);
+}
+
 void Feedback::makeNonModal() {
     setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
     setWindowModality(Qt::NonModal);

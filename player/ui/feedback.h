@@ -32,6 +32,9 @@ public:
     // A message to acknowledge: modal, one "OK" button that Enter presses,
     // and Escape closes it too.
     void makeMessage();
+    // A question: modal, with the message and title line, answered by yes
+    // (the left button, exec() gives 1) or no (the right one).
+    void makeQuestion(const QString& message, const QString& titleLine, const QString& yes, const QString& no);
     // Popup + frameless, no modality: exec() still blocks its caller, and a
     // click outside closes it.
     void makeNonModal();

@@ -217,40 +217,28 @@ protected:
         EXPECT_TRUE(player.rows().isEmpty());
     }
 
+    // A FIFO, a folder and (as root) a device, each named like media.
+    void expectSpecialFilesRefused(const char* suffix) {
+        const QString fifo = QStringLiteral("fifo") + suffix, folder = QStringLiteral("folder") + suffix,
+                      device = QStringLiteral("null") + suffix;
+        ASSERT_EQ(mkfifo(QFile::encodeName(file(fifo)).constData(), 0600), 0);
+        ASSERT_TRUE(QDir().mkdir(file(folder)));
+        expectRefused(file(fifo), QStringLiteral("is a FIFO, not a regular file"));
+        expectRefused(file(folder), QStringLiteral("is a directory"));
+        if (makeDevice(device))
+            expectRefused(file(device), QStringLiteral("is a device, not a regular file"));
+        else
+            ASSERT_NE(getuid(), 0u);
+    }
+
     QTemporaryDir dir_;
 };
 
-std::string withToken(std::string text, int k, const std::string& value) {
-    size_t start = 0;
-    for (int i = 0; i < k; ++i)
-        start = text.find('_', start) + 1;
-    const size_t end = text.find('_', start);
-    return text.replace(start, end == std::string::npos ? std::string::npos : end - start, value);
-}
-
 }  // namespace
 
-TEST_F(PlayerHostile, SpecialFilesNamedAsStillsAreRefusedAtOnce) {
-    ASSERT_EQ(mkfifo(QFile::encodeName(file("fifo.jpg")).constData(), 0600), 0);
-    ASSERT_TRUE(QDir().mkdir(file("folder.jpg")));
-    expectRefused(file("fifo.jpg"), QStringLiteral("is a FIFO, not a regular file"));
-    expectRefused(file("folder.jpg"), QStringLiteral("is a directory"));
-    if (makeDevice(QStringLiteral("null.jpg")))
-        expectRefused(file("null.jpg"), QStringLiteral("is a device, not a regular file"));
-    else
-        ASSERT_NE(getuid(), 0u);
-}
+TEST_F(PlayerHostile, SpecialFilesNamedAsStillsAreRefusedAtOnce) { expectSpecialFilesRefused(".jpg"); }
 
-TEST_F(PlayerHostile, SpecialFilesNamedAsVideosAreRefusedAtOnce) {
-    ASSERT_EQ(mkfifo(QFile::encodeName(file("fifo.mp4")).constData(), 0600), 0);
-    ASSERT_TRUE(QDir().mkdir(file("folder.mp4")));
-    expectRefused(file("fifo.mp4"), QStringLiteral("is a FIFO, not a regular file"));
-    expectRefused(file("folder.mp4"), QStringLiteral("is a directory"));
-    if (makeDevice(QStringLiteral("null.mp4")))
-        expectRefused(file("null.mp4"), QStringLiteral("is a device, not a regular file"));
-    else
-        ASSERT_NE(getuid(), 0u);
-}
+TEST_F(PlayerHostile, SpecialFilesNamedAsVideosAreRefusedAtOnce) { expectSpecialFilesRefused(".mp4"); }
 
 TEST_F(PlayerHostile, AStillTooLargeToDecodeIsRefused) {
     write(QStringLiteral("huge.jpg"), QByteArray::fromStdString(vistamo::testing::jpegSkeleton(65500, 65500)));
@@ -277,10 +265,10 @@ TEST_F(PlayerHostile, UnusableCalibrationsAreNamedAndTheFileShownAsRecorded) {
         QString path, reason;
     } cases[] = {
         {file("nan.jpg"), "number 6 (\"nan\") is not a finite number"},
-        {clipWithCalibration("big.mp4", withToken(twins, 1, "1e30")), "number 2 (\"1e30\") is not a finite number"},
+        {clipWithCalibration("big.mp4", vistamo::testing::withToken(twins, 1, "1e30")), "number 2 (\"1e30\") is not a finite number"},
         {clipWithCalibration("few.mp4", "6_0_0_0"), "it has 4 numbers, its layout needs 27"},
         {clipWithCalibration("many.mp4", tokens5000), "number 2 (\"1e30\") is not a finite number"},
-        {clipWithCalibration("long.mp4", withToken(twins, 25, "1" + std::string(60000, '0'))),
+        {clipWithCalibration("long.mp4", vistamo::testing::withToken(twins, 25, "1" + std::string(60000, '0'))),
          "number 26 (\"100000000000000000000000\") is not a finite number"},
     };
     for (const auto& c : cases) {
