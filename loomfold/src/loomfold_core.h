@@ -1,6 +1,9 @@
 // The engine behind the facade: its copies of the job fields, the hidden
-// GL window and the offscreen renderer. Created by InitGLES2; every member
-// function runs on the thread that created it (the context's owner).
+// GL window and the offscreen renderer. Created by InitGLES2. Its public
+// calls run on the host's thread, which owns the GL context and renders
+// (the render thread), except the two callbacks of a video job:
+// setFrameCallBack on the video refresh thread and endFrameCallBack on the
+// capture thread. What they share is under mutex_.
 #pragma once
 
 #include <condition_variable>
@@ -52,17 +55,21 @@ private:
     std::string renderCurrentFrame();
     std::string requestCalibration(uint8_t* bgr, int width, int height, int channels);
 
+    // -- Set by initialise; read-only while a job runs.
     std::string inputPath_, outputPath_, calibration_;
     bool hasCalibration_ = false;
     int panoW_ = 0, panoH_ = 0, viewW_ = 0, viewH_ = 0, mode_ = 0, bitrate_ = 0;
     VideoStitchDelegate* delegate_ = nullptr;  // owned by the facade
 
+    // -- Render thread.
     GLFWwindow* window_ = nullptr;
     bool glfwStarted_ = false;
     loomfold::StitchRenderer renderer_;
 
+    // The job's input and output: its threads and locks are its own (see
+    // captureplay.h); the render thread opens and closes it.
     loomfold::captureplay cp_;
-    loomfold::media_info info_;
+    loomfold::media_info info_;  // render thread, from open
     bool videoJobRan_ = false;  // render thread: one Stitch per engine
     std::string lastProblem_;   // host's thread
     bool cpuTwins_ = true;

@@ -39,7 +39,7 @@ VideoOutput::~VideoOutput() { delete widget_.data(); }
 
 bool VideoOutput::receiveFrame(const VideoFrame& frame) {
     {
-        QMutexLocker lock(&frameMutex_);
+        std::lock_guard<std::mutex> lock(frameMutex_);
         frame_ = frame;
     }
     drawFrame();
@@ -62,7 +62,7 @@ QWidget* VideoOutput::widget() {
 }
 
 VideoFrame VideoOutput::currentFrame() const {
-    QMutexLocker lock(&frameMutex_);
+    std::lock_guard<std::mutex> lock(frameMutex_);
     return frame_;
 }
 

@@ -3,7 +3,7 @@
 // first use of widget(), on the GUI thread; until then frames are only kept.
 #pragma once
 
-#include <QMutex>
+#include <mutex>
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
@@ -29,7 +29,7 @@ public:
     VideoFrame currentFrame() const;
 
 private:
-    mutable QMutex frameMutex_;
+    mutable std::mutex frameMutex_;
     VideoFrame frame_;  // guarded by frameMutex_
     QPointer<QWidget> widget_;  // GUI thread only
 };
