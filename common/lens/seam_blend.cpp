@@ -38,4 +38,16 @@ void twinsStripWeights(float yaw0, float yaw1, float m, float* weights) {
         }
 }
 
+TwinsTriangles twinsStripTriangles(const float* weights, int vertices) {
+    TwinsTriangles out;
+    for (int t = 0; t + 2 < vertices; ++t) {
+        const float a = weights[t], b = weights[t + 1], c = weights[t + 2];
+        std::vector<uint32_t>& into = a == 0.0f && b == 0.0f && c == 0.0f   ? out.lensA
+                                      : a == 1.0f && b == 1.0f && c == 1.0f ? out.lensB
+                                                                            : out.blend;
+        into.insert(into.end(), {uint32_t(t), uint32_t(t + 1), uint32_t(t + 2)});
+    }
+    return out;
+}
+
 }  // namespace vistamo::lens

@@ -3,6 +3,9 @@
 // which the engine's offscreen program runs per fragment): change both.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 namespace vistamo::lens {
 
 // For seams s0 < s1 (degrees, 0..360) and half-band m: lens B fills the
@@ -20,5 +23,14 @@ float twinsWeightB(float degree, float yaw0, float yaw1, float m);
 // from each vertex's longitude: the view interpolates the weight between
 // vertices 2.25 degrees apart instead of finding each pixel's longitude.
 void twinsStripWeights(float yaw0, float yaw1, float m, float* weights);
+
+// The strip's triangles (vertices t, t+1, t+2 for t = 0 .. vertices − 3),
+// as index triples split by what they show: lens A alone (all three
+// weights 0), lens B alone (all 1), and both. A software rasteriser then
+// samples one lens where only one is seen, and blends only in the bands.
+struct TwinsTriangles {
+    std::vector<uint32_t> lensA, lensB, blend;
+};
+TwinsTriangles twinsStripTriangles(const float* weights, int vertices);
 
 }  // namespace vistamo::lens

@@ -50,7 +50,9 @@
 // The samples come from three planes (SamplerY, SamplerU, SamplerV), or,
 // when yuvPacked is set, from the red, green and blue of one four-channel
 // texture on SamplerY (software GL filters those several times faster).
-// samplerPrecision is a precision qualifier for the three plane samplers.
+// The conversion is affine, so samples may be mixed before yuvConvert
+// (one conversion for two lenses). samplerPrecision is a precision
+// qualifier for the three plane samplers.
 #define VST_GLSL_YUV_TO_RGB(samplerPrecision)                                  \
     "uniform " samplerPrecision " sampler2D SamplerY;\n"                       \
     "uniform " samplerPrecision " sampler2D SamplerU;\n"                       \
@@ -58,15 +60,16 @@
     "uniform mediump mat3 colorConversionMatrix;\n"                            \
     "uniform mediump vec3 yuvOffset;\n"                                        \
     "uniform bool yuvPacked;\n"                                                \
-    "mediump vec3 yuvToRgb(highp vec2 t) {\n"                                  \
-    "    mediump vec3 yuv;\n"                                                  \
+    "mediump vec3 yuvSample(highp vec2 t) {\n"                                 \
     "    if (yuvPacked)\n"                                                     \
-    "        yuv = texture2D(SamplerY, t).rgb;\n"                              \
-    "    else\n"                                                               \
-    "        yuv = vec3(texture2D(SamplerY, t).r, texture2D(SamplerU, t).r,\n" \
-    "                   texture2D(SamplerV, t).r);\n"                          \
+    "        return texture2D(SamplerY, t).rgb;\n"                             \
+    "    return vec3(texture2D(SamplerY, t).r, texture2D(SamplerU, t).r,\n"    \
+    "                texture2D(SamplerV, t).r);\n"                             \
+    "}\n"                                                                      \
+    "mediump vec3 yuvConvert(mediump vec3 yuv) {\n"                            \
     "    return colorConversionMatrix * (yuv - yuvOffset);\n"                  \
-    "}\n"
+    "}\n"                                                                      \
+    "mediump vec3 yuvToRgb(highp vec2 t) { return yuvConvert(yuvSample(t)); }\n"
 
 // The Twins seam blend at longitude `degree` (0..360): lens B fills the
 // longitudes from s0 up to s1 (s0 < s1), lens A the rest, and each seam is

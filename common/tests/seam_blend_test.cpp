@@ -56,3 +56,30 @@ TEST(SeamBlend, StripWeightsFollowEachVertexMeridian) {
             ASSERT_FLOAT_EQ(weights[lens::stripIndex(row, j, 1, 1)], expected) << row << " " << j;
         }
 }
+
+TEST(SeamBlend, StripTrianglesSplitByTheLensesTheyShow) {
+    // Six vertices, four triangles: A alone, A into the band, the band into
+    // B, B alone.
+    const float weights[] = {0, 0, 0, 0.5f, 1, 1};
+    lens::TwinsTriangles t = lens::twinsStripTriangles(weights, 6);
+    EXPECT_EQ(t.lensA, (std::vector<uint32_t>{0, 1, 2}));
+    EXPECT_EQ(t.blend, (std::vector<uint32_t>{1, 2, 3, 2, 3, 4, 3, 4, 5}));
+    EXPECT_TRUE(t.lensB.empty());
+    const float twoB[] = {1, 1, 1, 1};
+    t = lens::twinsStripTriangles(twoB, 4);
+    EXPECT_EQ(t.lensB, (std::vector<uint32_t>{0, 1, 2, 1, 2, 3}));
+    EXPECT_TRUE(lens::twinsStripTriangles(twoB, 2).lensB.empty());
+
+    // The whole sphere: every strip triangle lands in exactly one set, and
+    // the blend set is only the two bands (a small share of the sphere).
+    std::vector<float> weights2(lens::kStripVertices);
+    lens::twinsStripWeights(90, 270, 10, weights2.data());
+    t = lens::twinsStripTriangles(weights2.data(), lens::kStripVertices);
+    const size_t triangles = size_t(lens::kStripVertices - 2);
+    EXPECT_EQ((t.lensA.size() + t.lensB.size() + t.blend.size()) / 3, triangles);
+    EXPECT_LT(t.blend.size() / 3, triangles / 5);
+    for (size_t k = 0; k < t.lensB.size(); ++k)
+        ASSERT_EQ(weights2[t.lensB[k]], 1.0f);
+    for (size_t k = 0; k < t.lensA.size(); ++k)
+        ASSERT_EQ(weights2[t.lensA[k]], 0.0f);
+}

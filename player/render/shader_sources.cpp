@@ -48,21 +48,23 @@ void main() {
 
 // The picture is an RGB texture, or Y'CbCr texels (isYuv420) converted by
 // the colour rule; the two lenses are mixed by the interpolated weight.
+// The view draws only the seam bands with it: where one lens is seen alone
+// it draws with the one-coordinate Sphere program.
 const char* const kTwinsFragment = "uniform bool isYuv420;\n" VST_GLSL_YUV_TO_RGB("mediump") R"(
 varying highp vec2 v_TexCoordinateA;
 varying highp vec2 v_TexCoordinateB;
 varying highp float v_weightB;
 uniform lowp sampler2D u_Texture;
 void main() {
-    highp vec3 colA, colB;
     if (isYuv420) {
-        colA = yuvToRgb(v_TexCoordinateA);
-        colB = yuvToRgb(v_TexCoordinateB);
+        // The conversion is affine: the mix is converted once.
+        mediump vec3 yuv = mix(yuvSample(v_TexCoordinateA), yuvSample(v_TexCoordinateB), v_weightB);
+        gl_FragColor = vec4(yuvConvert(yuv), 1.0);
     } else {
-        colA = texture2D(u_Texture, v_TexCoordinateA).rgb;
-        colB = texture2D(u_Texture, v_TexCoordinateB).rgb;
+        highp vec3 colA = texture2D(u_Texture, v_TexCoordinateA).rgb;
+        highp vec3 colB = texture2D(u_Texture, v_TexCoordinateB).rgb;
+        gl_FragColor = vec4(mix(colA, colB, v_weightB), 1.0);
     }
-    gl_FragColor = vec4(mix(colA, colB, v_weightB), 1.0);
 }
 )";
 

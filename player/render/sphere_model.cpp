@@ -68,8 +68,8 @@ void GLSphere2FishEye::adoptCoordinates(SphereModel& built) {
     std::swap(yaw1, twins.yaw1);
 }
 
-void SphereModel::compile(const char* name, const char* vertex, const char* fragment) {
-    program = std::make_unique<QOpenGLShaderProgram>();
+void ModelProgram::compile(const char* name, const char* vertex, const char* fragment, const char* coordName) {
+    this->program = std::make_unique<QOpenGLShaderProgram>();
     QOpenGLShaderProgram& program = *this->program;
     const bool v = program.addShaderFromSourceCode(QOpenGLShader::Vertex, vertex);
     qDebug().noquote() << QStringLiteral("%1 vertex compile: ").arg(QLatin1String(name)) << v;
@@ -86,58 +86,62 @@ void SphereModel::compile(const char* name, const char* vertex, const char* frag
     uSamplers[0] = program.uniformLocation("SamplerY");
     uSamplers[1] = program.uniformLocation("SamplerU");
     uSamplers[2] = program.uniformLocation("SamplerV");
+    aTexCoord = program.attributeLocation(coordName);
 }
 
-void SphereModel::setPictureUniforms() {
-    QOpenGLShaderProgram& p = *program;
-    p.setUniformValue(uTexture, 0);
-    p.setUniformValue(uIsYuv, picture.yuv ? 1 : 0);
+void SphereModel::setPictureUniforms(ModelProgram& target) {
+    QOpenGLShaderProgram& p = *target.program;
+    p.setUniformValue(target.uTexture, 0);
+    p.setUniformValue(target.uIsYuv, picture.yuv ? 1 : 0);
     if (!picture.yuv)
         return;
     for (int k = 0; k < 3; ++k)
-        p.setUniformValue(uSamplers[k], k + 1);
-    p.setUniformValue(uPacked, 1);
-    p.setUniformValue(uMatrix, QMatrix3x3(picture.matrix));
-    p.setUniformValue(uOffset, QVector3D(picture.offset[0], picture.offset[1], picture.offset[2]));
+        p.setUniformValue(target.uSamplers[k], k + 1);
+    p.setUniformValue(target.uPacked, 1);
+    p.setUniformValue(target.uMatrix, QMatrix3x3(picture.matrix));
+    p.setUniformValue(target.uOffset, QVector3D(picture.offset[0], picture.offset[1], picture.offset[2]));
 }
 
-void SphereModel::drawStrip(int texCoordBLocation) {
-    QOpenGLShaderProgram& program = *this->program;
-    program.setUniformValue(uMvp, projection * (view * model));
-    program.enableAttributeArray(aPosition);
-    program.setAttributeArray(aPosition, GL_FLOAT, positions.data(), 3);
-    program.enableAttributeArray(aTexCoord);
-    program.setAttributeArray(aTexCoord, GL_FLOAT, texCoordA.data(), 2);
-    if (texCoordBLocation >= 0) {
-        program.enableAttributeArray(texCoordBLocation);
-        program.setAttributeArray(texCoordBLocation, GL_FLOAT, texCoordB.data(), 2);
+void SphereModel::drawMesh(ModelProgram& target, const float* coords, const std::vector<uint32_t>* triangles,
+                           int coordsBLocation, const float* coordsB) {
+    QOpenGLShaderProgram& program = *target.program;
+    program.setUniformValue(target.uMvp, projection * (view * model));
+    program.enableAttributeArray(target.aPosition);
+    program.setAttributeArray(target.aPosition, GL_FLOAT, positions.data(), 3);
+    program.enableAttributeArray(target.aTexCoord);
+    program.setAttributeArray(target.aTexCoord, GL_FLOAT, coords, 2);
+    if (coordsBLocation >= 0) {
+        program.enableAttributeArray(coordsBLocation);
+        program.setAttributeArray(coordsBLocation, GL_FLOAT, coordsB, 2);
     }
-    gl->glDrawArrays(GL_TRIANGLE_STRIP, 0, kVertices);
-    program.disableAttributeArray(aPosition);
-    program.disableAttributeArray(aTexCoord);
-    if (texCoordBLocation >= 0)
-        program.disableAttributeArray(texCoordBLocation);
-    program.release();
+    if (!triangles)
+        gl->glDrawArrays(GL_TRIANGLE_STRIP, 0, kVertices);
+    else if (!triangles->empty())
+        gl->glDrawElements(GL_TRIANGLES, GLsizei(triangles->size()), GL_UNSIGNED_INT, triangles->data());
+    program.disableAttributeArray(target.aPosition);
+    program.disableAttributeArray(target.aTexCoord);
+    if (coordsBLocation >= 0)
+        program.disableAttributeArray(coordsBLocation);
 }
 
 void SphereModel::buildPlainProgram(const char* name, const char* fragment) {
-    compile(name, shaders::kPlainVertex, fragment);
-    aTexCoord = program->attributeLocation("a_TexCoordinate");
+    shader.compile(name, shaders::kPlainVertex, fragment, "a_TexCoordinate");
 }
 
 void SphereModel::drawPlain() {
-    program->bind();
-    setPictureUniforms();
-    drawStrip(-1);
+    shader.program->bind();
+    setPictureUniforms(shader);
+    drawMesh(shader, texCoordA.data());
+    shader.program->release();
 }
 
 void GLSphereStandard::buildProgram() { buildPlainProgram("Standard", shaders::kStandardFragment); }
 
 void GLSphereStandard::draw() {
-    if (!program)
+    if (!shader.program)
         return;
-    if (!program->isLinked())
-        program->link();
+    if (!shader.program->isLinked())
+        shader.program->link();
     drawPlain();
 }
 
@@ -159,7 +163,7 @@ void GLSphereStandard::rotateModel(float) { model.rotate(90.0f, 0.0f, 1.0f, 0.0f
 void GLSphereFishEye::buildProgram() { buildPlainProgram("Sphere", shaders::kSphereFragment); }
 
 void GLSphereFishEye::draw() {
-    if (program)
+    if (shader.program)
         drawPlain();
 }
 
@@ -190,34 +194,50 @@ void GLSphereFishEye::setImageData(const ImageData& d) {
 GLSphere2FishEye::GLSphere2FishEye() : grid(std::make_unique<EquirectGrid>()) {}
 
 void GLSphere2FishEye::buildProgram() {
-    compile("Twins", shaders::kTwinsVertex, shaders::kTwinsFragment);
-    aTexCoord = program->attributeLocation("a_TexCoordinateA");
-    aTexCoordB = program->attributeLocation("a_TexCoordinateB");
-    uMaskSize = program->uniformLocation("v_maskSize");
-    uYaw0 = program->uniformLocation("yaw0");
-    uYaw1 = program->uniformLocation("yaw1");
-    aWeightB = program->attributeLocation("a_WeightB");
+    shader.compile("Twins", shaders::kTwinsVertex, shaders::kTwinsFragment, "a_TexCoordinateA");
+    QOpenGLShaderProgram& program = *shader.program;
+    aTexCoordB = program.attributeLocation("a_TexCoordinateB");
+    uMaskSize = program.uniformLocation("v_maskSize");
+    uYaw0 = program.uniformLocation("yaw0");
+    uYaw1 = program.uniformLocation("yaw1");
+    aWeightB = program.attributeLocation("a_WeightB");
+    oneLens.compile("Twins one lens", shaders::kPlainVertex, shaders::kSphereFragment, "a_TexCoordinate");
+}
+
+void GLSphere2FishEye::releaseProgram() {
+    shader.program.reset();
+    oneLens.program.reset();
 }
 
 void GLSphere2FishEye::draw() {
-    if (!program)
+    if (!shader.program || !oneLens.program)
         return;
-    program->bind();
-    setPictureUniforms();
-    program->setUniformValue(uYaw0, yaw0);
-    program->setUniformValue(uYaw1, yaw1);
     const float mask = (data.fov2 - 180.0f) * 1.0f;
-    program->setUniformValue(uMaskSize, mask);
     if (weightsFor_[0] != yaw0 || weightsFor_[1] != yaw1 || weightsFor_[2] != mask) {
         lens::twinsStripWeights(yaw0, yaw1, mask, weightB.data());
+        triangles = lens::twinsStripTriangles(weightB.data(), kVertices);
         weightsFor_[0] = yaw0;
         weightsFor_[1] = yaw1;
         weightsFor_[2] = mask;
     }
-    program->enableAttributeArray(aWeightB);
-    program->setAttributeArray(aWeightB, GL_FLOAT, weightB.data(), 1);
-    drawStrip(aTexCoordB);
-    program->disableAttributeArray(aWeightB);
+    // Where one lens is seen alone (weight 0 or 1 at all three corners,
+    // so everywhere inside), its picture as it is; the bands blended.
+    oneLens.program->bind();
+    setPictureUniforms(oneLens);
+    drawMesh(oneLens, texCoordA.data(), &triangles.lensA);
+    drawMesh(oneLens, texCoordB.data(), &triangles.lensB);
+    oneLens.program->release();
+    QOpenGLShaderProgram& program = *shader.program;
+    program.bind();
+    setPictureUniforms(shader);
+    program.setUniformValue(uYaw0, yaw0);
+    program.setUniformValue(uYaw1, yaw1);
+    program.setUniformValue(uMaskSize, mask);
+    program.enableAttributeArray(aWeightB);
+    program.setAttributeArray(aWeightB, GL_FLOAT, weightB.data(), 1);
+    drawMesh(shader, texCoordA.data(), &triangles.blend, aTexCoordB, texCoordB.data());
+    program.disableAttributeArray(aWeightB);
+    program.release();
 }
 
 namespace {

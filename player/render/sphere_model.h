@@ -9,9 +9,12 @@
 #include <QOpenGLShaderProgram>
 
 #include <array>
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "fisheye_lens.h"
+#include "seam_blend.h"
 #include "lensmeta/lensmeta.h"
 
 class QOpenGLFunctions;
@@ -50,6 +53,19 @@ struct PictureUniforms {
 // The column of strip position j on ring i (the strip zig-zags).
 inline int columnOf(int ring, int j) { return lens::stripColumn(ring, j); }
 
+// A linked program of a model and the locations the model sets. Belongs to
+// the context it was built in; remade with each new context.
+struct ModelProgram {
+    std::unique_ptr<QOpenGLShaderProgram> program;
+    int uMvp = -1, uTexture = -1, aPosition = -1, aTexCoord = -1, uIsYuv = -1;
+    int uMatrix = -1, uOffset = -1, uPacked = -1, uSamplers[3] = {-1, -1, -1};
+
+    // Compiles and links the two texts, logging each result under name;
+    // coordName is the attribute of the (first) texture coordinate.
+    void compile(const char* name, const char* vertex, const char* fragment, const char* coordName);
+    bool linked() const { return program && program->isLinked(); }
+};
+
 class SphereModel {
 public:
     SphereModel();
@@ -66,10 +82,10 @@ public:
 
     void buildMesh();
     void setFunctions(QOpenGLFunctions* functions) { gl = functions; }
-    bool programLinked() const { return program && program->isLinked(); }
-    // Deletes the program (its context must be current); buildProgram
-    // makes a new one in the next context.
-    void releaseProgram() { program.reset(); }
+    virtual bool programLinked() const { return shader.linked(); }
+    // Deletes the programs (their context must be current); buildProgram
+    // makes new ones in the next context.
+    virtual void releaseProgram() { shader.program.reset(); }
 
     QMatrix4x4 projection;
     QMatrix4x4 model;
@@ -79,19 +95,18 @@ public:
     std::array<float, kVertices * 2> texCoordB{};
     ImageData data;
     std::array<float, kVertices * 3> positions{};
-    // Belongs to the context it was built in; remade with each new context.
-    std::unique_ptr<QOpenGLShaderProgram> program;
-    int uMvp = -1, uTexture = -1, aPosition = -1, aTexCoord = -1, uIsYuv = -1;
-    int uMatrix = -1, uOffset = -1, uPacked = -1, uSamplers[3] = {-1, -1, -1};
+    ModelProgram shader;
     bool texCoordsReady = false;
     QOpenGLFunctions* gl = nullptr;
 
 protected:
-    // Compiles and links the two texts, logging each result under name.
-    void compile(const char* name, const char* vertex, const char* fragment);
-    void drawStrip(int texCoordBLocation);
-    // Sets isYuv420 and the conversion uniforms from picture (program bound).
-    void setPictureUniforms();
+    // Draws the mesh with p (bound, its picture uniforms set): the whole
+    // strip, or the listed triangles; coords feed p's coordinate, and
+    // coordsB the attribute at coordsBLocation when that is not −1.
+    void drawMesh(ModelProgram& p, const float* coords, const std::vector<uint32_t>* triangles = nullptr,
+                  int coordsBLocation = -1, const float* coordsB = nullptr);
+    // Sets isYuv420 and the conversion uniforms from picture (p bound).
+    void setPictureUniforms(ModelProgram& p);
     // Standard and Sphere: the plain vertex program with one coordinate.
     void buildPlainProgram(const char* name, const char* fragment);
     void drawPlain();
@@ -136,13 +151,21 @@ public:
     const float yawAxis[3] = {0, 0, -1};
     const float pitchAxis[3] = {-1, 0, 0};
     const float rollAxis[3] = {0, -1, 0};
+    bool programLinked() const override { return shader.linked() && oneLens.linked(); }
+    void releaseProgram() override;
+
     std::unique_ptr<EquirectGrid> grid;
     int aTexCoordB = -1, uMaskSize = -1, uYaw0 = -1, uYaw1 = -1, aWeightB = -1;
     float yaw0 = 0, yaw1 = 0;
-    // Lens B's weight per strip vertex, remade when the seams or the band
-    // change (draw() compares them with those it was made for).
+    // Lens B's weight per strip vertex and the strip's triangles split by
+    // the lenses they show, remade when the seams or the band change
+    // (draw() compares them with those it was made for).
     std::array<float, kVertices> weightB{};
+    lens::TwinsTriangles triangles;
     float weightsFor_[3] = {-1, -1, -1};
+    // The triangles that show one lens are drawn with this one-coordinate
+    // program: software GL then samples one lens there instead of two.
+    ModelProgram oneLens;
 };
 
 }  // namespace vistamo::render
