@@ -46,16 +46,27 @@ bool skipElement(QXmlStreamReader& reader, int depth) {
     return elementText(reader, depth, ignored);
 }
 
+// Calls child() on each child element of the element the reader has just
+// entered, with the reader on the child's start; child() must read the
+// child to its end and say whether that went well. False when a child
+// failed or the element did not end.
+template <typename Child>
+bool forEachChild(QXmlStreamReader& reader, Child child) {
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::EndElement)
+            return true;
+        if (token == QXmlStreamReader::StartElement && !child())
+            return false;
+    }
+    return false;
+}
+
 bool readItem(QXmlStreamReader& reader, PlaylistEntry& entry) {
     entry.isImage = reader.attributes().value(QLatin1String("type")) != QLatin1String("video");
     bool seenName = false, seenPath = false, seenExtip = false, seenModel = false;
     QString modelText;
-    while (!reader.atEnd()) {
-        const QXmlStreamReader::TokenType token = reader.readNext();
-        if (token == QXmlStreamReader::EndElement)
-            break;
-        if (token != QXmlStreamReader::StartElement)
-            continue;
+    const bool read = forEachChild(reader, [&] {
         // The first child of each name counts, as the file was always read.
         const QStringRef tag = reader.name();
         QString* target = nullptr;
@@ -71,7 +82,10 @@ bool readItem(QXmlStreamReader& reader, PlaylistEntry& entry) {
             *target = text;
             *seen = true;
         }
-    }
+        return true;
+    });
+    if (!read && !reader.atEnd())
+        return false;
     bool ok = false;
     const int model = modelText.toInt(&ok, 10);
     entry.model = ok ? model : 0;
@@ -93,22 +107,17 @@ bool parsePlaylist(const QByteArray& bytes, QVector<PlaylistEntry>& rows) {
     }
     if (reader.hasError() || reader.atEnd() || reader.name() != QLatin1String("plist"))
         return false;
-    while (!reader.atEnd()) {
-        const QXmlStreamReader::TokenType token = reader.readNext();
-        if (token == QXmlStreamReader::EndElement)
-            break;
-        if (token != QXmlStreamReader::StartElement)
-            continue;
-        if (reader.name() != QLatin1String("item")) {
-            if (!skipElement(reader, 2))
-                return false;
-            continue;
-        }
+    const bool itemsRead = forEachChild(reader, [&] {
+        if (reader.name() != QLatin1String("item"))
+            return skipElement(reader, 2);
         PlaylistEntry entry;
         if (!readItem(reader, entry))
             return false;
         read.push_back(std::move(entry));
-    }
+        return true;
+    });
+    if (!itemsRead && !reader.atEnd())
+        return false;
     // Whatever follows the root must still be well formed.
     while (!reader.atEnd())
         reader.readNext();
