@@ -27,13 +27,17 @@ ff_decoder::ff_decoder(AVCodecContext* codec, AVStream* stream, const ff_decoder
     : codec_(codec), stream_(stream), options_(options), frames_(size_t(std::max(1, options.frame_queue_size))) {}
 
 ff_decoder::~ff_decoder() {
+    stop();
+    avcodec_free_context(&codec_);
+}
+
+void ff_decoder::stop() {
     abort_ = true;
     frames_.abort();
     packets_.abort();
     timer_.stop();
     if (decoder_thread_.joinable())
         decoder_thread_.join();
-    avcodec_free_context(&codec_);
 }
 
 bool ff_decoder::start(int64_t start_pts) {

@@ -34,6 +34,9 @@ public:
     // Takes ownership of an opened codec context.
     ff_decoder(AVCodecContext* codec, AVStream* stream, const ff_decoder_options& options);
     ~ff_decoder();  // stops the threads, releases everything
+    // Stops the decode and refresh threads and waits for them; no hook is
+    // called after it returns. Later calls do nothing.
+    void stop();
     ff_decoder(const ff_decoder&) = delete;
     ff_decoder& operator=(const ff_decoder&) = delete;
 

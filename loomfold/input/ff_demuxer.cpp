@@ -29,6 +29,11 @@ ff_demuxer::~ff_demuxer() {
     abort_ = true;
     if (thread_.joinable())
         thread_.join();
+    // Each stream's clock may read the other's decoder (its master): both
+    // stop before either goes.
+    for (ff_decoder* d : {video_decoder_.get(), audio_decoder_.get()})
+        if (d)
+            d->stop();
     audio_decoder_.reset();
     video_decoder_.reset();
     avformat_close_input(&format_context_);
