@@ -14,12 +14,17 @@
 
 namespace vistamo::app {
 
-bool FileOpener::admit(const QString& path, const QString& titleLine, bool* isImage) const {
-    bool image = false;
-    const bool supported = isSupportedMediaFile(path, &image);
+QString FileOpener::problemOf(const QString& path, bool* supported, bool* isImage) {
+    *isImage = false;
+    *supported = isSupportedMediaFile(path, isImage);
     // The type and the still's frame are settled before anything opens the
     // file: a FIFO named ".jpg" must not hold the window.
-    const QString problem = image || supported ? mediaFileProblem(path, image) : QString();
+    return *isImage || *supported ? mediaFileProblem(path, *isImage) : QString();
+}
+
+bool FileOpener::admit(const QString& path, const QString& titleLine, bool* isImage) const {
+    bool image = false, supported = false;
+    const QString problem = problemOf(path, &supported, &image);
     if (!problem.isEmpty()) {
         tell_(tr("Cannot open %1: %2").arg(QDir::toNativeSeparators(path), problem), titleLine);
         return false;

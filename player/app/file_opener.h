@@ -31,6 +31,10 @@ public:
     FileOpener(render::GLView* view, std::function<void(const QString&, const QString&)> tell)
         : view_(view), tell_(std::move(tell)) {}
 
+    // Why a file of a suffix we play cannot be opened (its type, or a still
+    // too large), without opening it; empty when it can, or when *supported
+    // comes back false (not a suffix we play). Tells nobody.
+    static QString problemOf(const QString& path, bool* supported, bool* isImage);
     // True when path may be opened, with *isImage; else the user was told
     // why, naming the file.
     bool admit(const QString& path, const QString& titleLine, bool* isImage) const;

@@ -437,9 +437,8 @@ void MainWindow::OnAddFilesToPlayList(QStringList files) {
     QStringList refused;  // "PATH: REASON" of files of our suffixes that cannot be opened
     for (const QString& file : files) {
         const QString path = QDir::toNativeSeparators(file);
-        bool image = false;
-        const bool supported = isSupportedMediaFile(path, &image);
-        const QString problem = image || supported ? mediaFileProblem(path, image) : QString();
+        bool image = false, supported = false;
+        const QString problem = FileOpener::problemOf(path, &supported, &image);
         if (!problem.isEmpty())
             refused << path + QStringLiteral(": ") + problem;
         if (!supported || !problem.isEmpty())
@@ -709,22 +708,17 @@ void MainWindow::bindCommands() {
             setFullscreen();
     });
     // A view chosen by key is checked in the menu as a click there would.
-    commands_.add(QStringLiteral("panorama"), {Qt::Key_1}, [this] {
-        bar_->panoAction()->setChecked(true);
-        OnPanoViewClicked();
-    });
-    commands_.add(QStringLiteral("fisheye"), {Qt::Key_2}, [this] {
-        bar_->fisheyeAction()->setChecked(true);
-        OnFisheyeViewClicked();
-    });
-    commands_.add(QStringLiteral("little planet"), {Qt::Key_3}, [this] {
-        bar_->littlePlanetAction()->setChecked(true);
-        OnLittlePlanetViewClicked();
-    });
-    commands_.add(QStringLiteral("show source"), {Qt::Key_4}, [this] {
-        bar_->sourceAction()->setChecked(true);
-        OnOriginalViewClicked();
-    });
+    auto viewCommand = [this](const QString& name, int key, QAction* action, void (MainWindow::*show)()) {
+        commands_.add(name, {key}, [this, action, show] {
+            action->setChecked(true);
+            (this->*show)();
+        });
+    };
+    viewCommand(QStringLiteral("panorama"), Qt::Key_1, bar_->panoAction(), &MainWindow::OnPanoViewClicked);
+    viewCommand(QStringLiteral("fisheye"), Qt::Key_2, bar_->fisheyeAction(), &MainWindow::OnFisheyeViewClicked);
+    viewCommand(QStringLiteral("little planet"), Qt::Key_3, bar_->littlePlanetAction(),
+                &MainWindow::OnLittlePlanetViewClicked);
+    viewCommand(QStringLiteral("show source"), Qt::Key_4, bar_->sourceAction(), &MainWindow::OnOriginalViewClicked);
     // Commands of the buttons and menus only.
     commands_.add(QStringLiteral("view menu"), {}, [this] { ShowViewMenu(); });
     commands_.add(QStringLiteral("export"), {}, [this] { OnExportBtnClicked(); });
