@@ -47,29 +47,36 @@
 // Y'CbCr samples to R'G'B' by the colour rule (common/colour): the host
 // sets colorConversionMatrix and yuvOffset from yuvToRgb(), so that
 // rgb = matrix × (samples − offset) for any matrix, range and bit depth.
-// The samples come from three planes (SamplerY, SamplerU, SamplerV), or,
-// when yuvPacked is set, from the red, green and blue of one four-channel
-// texture on SamplerY (software GL filters those several times faster).
 // The conversion is affine, so samples may be mixed before yuvConvert
-// (one conversion for two lenses). samplerPrecision is a precision
-// qualifier for the three plane samplers.
-#define VST_GLSL_YUV_TO_RGB(samplerPrecision)                                  \
-    "uniform " samplerPrecision " sampler2D SamplerY;\n"                       \
-    "uniform " samplerPrecision " sampler2D SamplerU;\n"                       \
-    "uniform " samplerPrecision " sampler2D SamplerV;\n"                       \
+// (one conversion for two lenses).
+#define VST_GLSL_YUV_CONVERT                                                   \
     "uniform mediump mat3 colorConversionMatrix;\n"                            \
     "uniform mediump vec3 yuvOffset;\n"                                        \
-    "uniform bool yuvPacked;\n"                                                \
-    "mediump vec3 yuvSample(highp vec2 t) {\n"                                 \
-    "    if (yuvPacked)\n"                                                     \
-    "        return texture2D(SamplerY, t).rgb;\n"                             \
-    "    return vec3(texture2D(SamplerY, t).r, texture2D(SamplerU, t).r,\n"    \
-    "                texture2D(SamplerV, t).r);\n"                             \
-    "}\n"                                                                      \
     "mediump vec3 yuvConvert(mediump vec3 yuv) {\n"                            \
     "    return colorConversionMatrix * (yuv - yuvOffset);\n"                  \
     "}\n"                                                                      \
     "mediump vec3 yuvToRgb(highp vec2 t) { return yuvConvert(yuvSample(t)); }\n"
+
+// yuvSample and yuvToRgb on three planes (SamplerY, SamplerU, SamplerV).
+// The layout is chosen when the program is built, not by a uniform:
+// software GL runs both sides of a branch, uniform or not.
+// samplerPrecision is a precision qualifier for the samplers.
+#define VST_GLSL_YUV_TO_RGB(samplerPrecision)                                  \
+    "uniform " samplerPrecision " sampler2D SamplerY;\n"                       \
+    "uniform " samplerPrecision " sampler2D SamplerU;\n"                       \
+    "uniform " samplerPrecision " sampler2D SamplerV;\n"                       \
+    "mediump vec3 yuvSample(highp vec2 t) {\n"                                 \
+    "    return vec3(texture2D(SamplerY, t).r, texture2D(SamplerU, t).r,\n"    \
+    "                texture2D(SamplerV, t).r);\n"                             \
+    "}\n" VST_GLSL_YUV_CONVERT
+
+// The same on one four-channel texture on SamplerY whose red, green and
+// blue hold Y', Cb and Cr (software GL filters it several times faster
+// than three planes).
+#define VST_GLSL_YUV_PACKED_TO_RGB(samplerPrecision)                           \
+    "uniform " samplerPrecision " sampler2D SamplerY;\n"                       \
+    "mediump vec3 yuvSample(highp vec2 t) { return texture2D(SamplerY, t).rgb; }\n" \
+    VST_GLSL_YUV_CONVERT
 
 // The Twins seam blend at longitude `degree` (0..360): lens B fills the
 // longitudes from s0 up to s1 (s0 < s1), lens A the rest, and each seam is

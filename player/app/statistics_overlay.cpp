@@ -37,8 +37,11 @@ QStringList formatStatistics(const media::PlaybackStatistics& stats, const ViewR
 
 StatisticsOverlay::StatisticsOverlay(media::AVPlayer* player, QWidget* parent) : QLabel(parent), player_(player) {
     setObjectName(QStringLiteral("statisticsOverlay"));
+    // The picture is a native window: the overlay must be one too, above
+    // it, and opaque (the window system mixes no alpha between them).
+    setAttribute(Qt::WA_NativeWindow);
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    setStyleSheet(QStringLiteral("QLabel { background: rgba(0, 0, 0, 170); color: white; padding: 8px; "
+    setStyleSheet(QStringLiteral("QLabel { background: rgb(20, 20, 20); color: white; padding: 8px; "
                                  "font-family: monospace; }"));
     setTextFormat(Qt::PlainText);
     hide();

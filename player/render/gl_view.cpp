@@ -3,14 +3,15 @@
 #include <QDebug>
 #include <QMouseEvent>
 #include <QMutexLocker>
-#include <QWindow>
 #include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
 #include <QOpenGLShaderProgram>
 #include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
 
+#include "gl_surface.h"
 #include "lensmeta/lensmeta.h"
 #include "log_text.h"
 #include "view_host.h"
@@ -18,22 +19,37 @@
 namespace vistamo::render {
 
 GLView::GLView(QWidget* parent)
-    : QOpenGLWidget(parent),
+    : QWidget(parent),
       standard_(std::make_unique<GLSphereStandard>()),
       sphere_(std::make_unique<GLSphereFishEye>()),
-      twins_(std::make_unique<GLSphere2FishEye>()) {
+      twins_(std::make_unique<GLSphere2FishEye>()),
+      surface_(new GLSurface(this)),
+      container_(QWidget::createWindowContainer(surface_, this)) {
     setMouseTracking(true);
-    setUpdateBehavior(QOpenGLWidget::NoPartialUpdate);
+    container_->setFocusPolicy(Qt::NoFocus);
+    container_->setGeometry(rect());
     active_ = standard_.get();
     steady_.start();
-    connect(this, &QOpenGLWidget::frameSwapped, this, &GLView::onFrameSwapped);
+    connect(surface_, &QOpenGLWindow::frameSwapped, this, &GLView::onFrameSwapped);
 }
 
 GLView::~GLView() {
-    // GL objects go with the context that made them.
+    // GL objects go with the context that made them, while the models that
+    // hold them are still here; then the surface and its context go.
     if (glReady_)
         releaseGl();
+    delete container_;
 }
+
+void GLView::makeCurrent() { surface_->makeCurrent(); }
+
+void GLView::doneCurrent() { surface_->doneCurrent(); }
+
+QOpenGLContext* GLView::context() const { return surface_->context(); }
+
+void GLView::requestPaint() { surface_->update(); }
+
+void GLView::resizeEvent(QResizeEvent*) { container_->setGeometry(rect()); }
 
 void GLView::releaseGl() {
     if (!glReady_)
@@ -52,8 +68,7 @@ void GLView::releaseGl() {
 }
 
 void GLView::initializeGL() {
-    // Runs for every new context (re-parenting and full screen make one):
-    // everything GL is made again in it.
+    // Runs for the surface's context: everything GL is made in it.
     initializeOpenGLFunctions();
     connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &GLView::releaseGl,
             Qt::ConnectionType(Qt::DirectConnection | Qt::UniqueConnection));
@@ -91,9 +106,12 @@ void GLView::initializeGL() {
 }
 
 void GLView::resizeGL(int w, int h) {
-    width_ = w;
+    width_ = std::max(w, 1);
     height_ = std::max(h, 1);
-    glViewport(0, 0, w, h);
+    applyLens();
+}
+
+void GLView::applyLens() {
     if (!active_)
         return;
     // The lens of each view mode. Fisheye: a 145° lens moved 1.2 radii
@@ -111,10 +129,37 @@ void GLView::resizeGL(int w, int h) {
 }
 
 void GLView::paintGL() {
+    // The window system may show the surface at a new size before Qt
+    // reports the resize: the paint goes by the size it has now.
+    const QSize now = surface_->size();
+    if (now.width() != int(width_) || now.height() != int(height_))
+        resizeGL(now.width(), now.height());
+    const qreal ratio = surface_->devicePixelRatio();
+    glViewport(0, 0, int(width_ * ratio), int(height_ * ratio));
+    drawPicture(true);
+}
+
+QImage GLView::grabFramebuffer() {
+    if (!surface_->isValid() || !glReady_)
+        return QImage();
+    makeCurrent();
+    const qreal ratio = surface_->devicePixelRatio();
+    const QSize size(int(width_ * ratio), int(height_ * ratio));
+    QOpenGLFramebufferObject target(size);
+    target.bind();
+    glViewport(0, 0, size.width(), size.height());
+    drawPicture(false);
+    QImage image = target.toImage(false);
+    target.release();
+    image.setDevicePixelRatio(ratio);
+    return image;
+}
+
+void GLView::drawPicture(bool counted) {
     if (!active_)
         return;
     glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glClear(GL_COLOR_BUFFER_BIT);
     // The picture is taken by reference under the lock and uploaded outside
     // it; the coordinate tables are read under it.
     PackedPicture frame;
@@ -129,14 +174,18 @@ void GLView::paintGL() {
         if (!frame.isValid())
             image = frameImage;
         changed = frameDirty;
-        frameDirty = false;
+        // A grab leaves the picture new for the next paint, which counts it.
+        if (counted)
+            frameDirty = false;
         takenAt = frameTakenAt_;
     }
     uploadPicture(frame, image, changed);
-    ++counts_.paints;
-    if (changed && frame.isValid()) {
-        ++counts_.newFrames;
-        paintedTakenAt_ = takenAt;
+    if (counted) {
+        ++counts_.paints;
+        if (changed && frame.isValid()) {
+            ++counts_.newFrames;
+            paintedTakenAt_ = takenAt;
+        }
     }
     QMutexLocker lock(&imageMutex);
     updateCamera();
@@ -145,16 +194,19 @@ void GLView::paintGL() {
 }
 
 void GLView::onFrameSwapped() {
-    if (paintedTakenAt_ < 0)
-        return;
+    if (paintedTakenAt_ >= 0)
+        measureSwap();
+    emit frameSwapped();
+}
+
+void GLView::measureSwap() {
     // Smoothed over about ten frames: single paints vary with the load.
     const double delay = double(steady_.elapsed() - paintedTakenAt_) / 1000.0;
     const double before = presentationDelay_.load();
     presentationDelay_ = before == 0 ? delay : before * 0.9 + delay * 0.1;
     paintedTakenAt_ = -1;
     // A swap into a window the server has not yet shown is not on screen.
-    const QWindow* shown = window()->windowHandle();
-    if (shown && shown->isExposed())
+    if (surface_->isExposed())
         ++framesOnScreen_;
 }
 
@@ -244,7 +296,6 @@ void GLView::updateCamera() {
     QMatrix4x4 offset;
     offset.translate(0, 0, float(-viewOffset_));
     active_->view = offset * lookAt;
-    makeCurrent();
 }
 
 SphereModel* GLView::modelFor(MediaKind kind) const {
@@ -316,7 +367,7 @@ void GLView::setCamera(double yaw, double pitch, int zoomLevel) {
     yaw_ = yaw;
     pitch_ = pitch;
     zoomLevel_ = std::clamp(zoomLevel, 1, 5);
-    update();
+    requestPaint();
 }
 
 void GLView::prepareFile(const QString& path) {
@@ -360,10 +411,8 @@ void GLView::setViewMode(int mode) {
 }
 
 void GLView::nudge() {
-    const QSize s = size();
-    resize(s.width() + 1, s.height() + 1);
-    resize(s);
-    update();
+    applyLens();
+    requestPaint();
 }
 
 void GLView::nudgeWhenIdle() {
@@ -460,7 +509,7 @@ void GLView::mousePressEvent(QMouseEvent* event) {
 void GLView::mouseReleaseEvent(QMouseEvent*) {
     if (edgeDrag_) {
         edgeDrag_ = false;
-        setCursor(Qt::ArrowCursor);
+        surface_->setCursor(Qt::ArrowCursor);
     }
 }
 
@@ -487,6 +536,6 @@ void GLView::wheelEvent(QWheelEvent* event) {
     event->accept();
 }
 
-void GLView::enterEvent(QEvent*) { setCursor(Qt::ArrowCursor); }
+void GLView::enterEvent(QEvent*) { surface_->setCursor(Qt::ArrowCursor); }
 
 }  // namespace vistamo::render

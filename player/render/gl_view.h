@@ -16,9 +16,14 @@
 // function as the engine's). Still pictures given as images (showImage)
 // are one RGB texture.
 //
-// GL objects (programs, texture) belong to the widget's current context:
-// they are released when that context is about to be destroyed (the view
-// is re-parented or goes full screen) and made again in the next one.
+// Drawing: the view is a widget that holds a native GL window (GLSurface)
+// over its whole area; the surface calls the view's initializeGL, resizeGL
+// and paintGL and hands it its input. Widgets meant to lie over the
+// picture must be native windows themselves, raised above the surface.
+//
+// GL objects (programs, texture) belong to the surface's context: they are
+// released when that context is about to be destroyed and made again in
+// the next one.
 #pragma once
 
 #include <QElapsedTimer>
@@ -26,7 +31,7 @@
 #include <QMutex>
 #include <QOpenGLFunctions>
 #include <QOpenGLTexture>
-#include <QOpenGLWidget>
+#include <QWidget>
 
 #include <atomic>
 #include <memory>
@@ -37,11 +42,16 @@
 #include "sphere_model.h"
 #include "video_frame.h"
 
+class QOpenGLContext;
+
 namespace vistamo::render {
 
+class GLSurface;
 class ViewHost;
 
-class GLView : public QOpenGLWidget, protected QOpenGLFunctions {
+
+class GLView : public QWidget, protected QOpenGLFunctions {
+    Q_OBJECT
 public:
     explicit GLView(QWidget* parent = nullptr);
     ~GLView() override;
@@ -97,10 +107,25 @@ public:
     // setImageData on the Sphere and Twins models (tests).
     int coordinateBuilds() const;
 
+    // Asks the surface for a paint of the picture (QWidget::update would
+    // repaint only the widget beneath it).
+    void requestPaint();
+    // The current picture drawn as a paint would draw it, into an image of
+    // the view's size; null before the surface has its context (the view
+    // not yet shown). Counts no paint.
+    QImage grabFramebuffer();
+
+signals:
+    // A paint has been swapped onto the surface.
+    void frameSwapped();
+
 protected:
-    void initializeGL() override;
-    void resizeGL(int w, int h) override;
-    void paintGL() override;
+    friend class GLSurface;
+    // Called by the surface with its context current.
+    virtual void initializeGL();
+    virtual void resizeGL(int w, int h);
+    virtual void paintGL();
+    void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -111,12 +136,21 @@ protected:
 private:
     void nudge();
     void nudgeWhenIdle();
+    // Sets the lens of the view mode and the projection for the size.
+    void applyLens();
+    // Uploads the current picture and draws it into the bound framebuffer;
+    // counted: a paint of the surface, whose counts and dirty flag it keeps.
+    void drawPicture(bool counted);
+    void makeCurrent();
+    void doneCurrent();
+    QOpenGLContext* context() const;
     void applyCameraPreset(int mode, bool preparingFile);
     // Uploads the picture if it changed and binds its textures (GUI thread,
     // no lock held: the frame and image are references of their own).
     void uploadPicture(const PackedPicture& frame, const QImage& image, bool changed);
     void uploadPacked(const PackedPicture& frame);
     void onFrameSwapped();
+    void measureSwap();  // the delay and on-screen count of the paint just swapped
     void updateCamera();
     void releaseGl();      // the context is about to go
     SphereModel* modelFor(MediaKind kind) const;
@@ -144,6 +178,8 @@ private:
     FrameIntake intake_;
 
     // -- GUI thread only.
+    GLSurface* surface_;   // owned by container_
+    QWidget* container_;   // our child, the surface's widget; deleted before our members go
     double fov_ = 75, near_ = double(0.001f), far_ = 1100, viewOffset_ = 0;
     double width_ = 1, height_ = 1;
     ViewHost* host_ = nullptr;

@@ -6,21 +6,19 @@ namespace vistamo::render::shaders {
 
 const char* const kPlainVertex = VST_GLSL_PLAIN_VERTEX;
 
-// Standard and Sphere share one fragment text; only the precision of the
-// coordinate and of the YUV samplers differs.
-#define VST_PLAIN_FRAGMENT(coordinatePrecision, samplerPrecision)        \
-    "uniform lowp sampler2D u_Texture;\n"                                \
-    "varying " coordinatePrecision " vec2 v_TexCoordinate;\n"           \
-    "uniform bool isYuv420;\n" VST_GLSL_YUV_TO_RGB(samplerPrecision)     \
-    "void main() {\n"                                                    \
-    "    if (!isYuv420)\n"                                               \
-    "        gl_FragColor = texture2D(u_Texture, v_TexCoordinate);\n"    \
-    "    else\n"                                                         \
-    "        gl_FragColor = vec4(yuvToRgb(v_TexCoordinate), 1.0);\n"     \
-    "}\n"
+// Standard and Sphere share their fragment texts; only the precision of
+// the coordinate and of the sampler differs.
+#define VST_PLAIN_FRAGMENT_RGB(coordinatePrecision)                     \
+    "uniform lowp sampler2D u_Texture;\n"                               \
+    "varying " coordinatePrecision " vec2 v_TexCoordinate;\n"          \
+    "void main() { gl_FragColor = texture2D(u_Texture, v_TexCoordinate); }\n"
+#define VST_PLAIN_FRAGMENT_YUV(coordinatePrecision, samplerPrecision)   \
+    "varying " coordinatePrecision " vec2 v_TexCoordinate;\n"          \
+    VST_GLSL_YUV_PACKED_TO_RGB(samplerPrecision)                        \
+    "void main() { gl_FragColor = vec4(yuvToRgb(v_TexCoordinate), 1.0); }\n"
 
-const char* const kStandardFragment = VST_PLAIN_FRAGMENT("mediump", "lowp");
-const char* const kSphereFragment = VST_PLAIN_FRAGMENT("highp", "mediump");
+const Fragment kStandardFragment = {VST_PLAIN_FRAGMENT_RGB("mediump"), VST_PLAIN_FRAGMENT_YUV("mediump", "lowp")};
+const Fragment kSphereFragment = {VST_PLAIN_FRAGMENT_RGB("highp"), VST_PLAIN_FRAGMENT_YUV("highp", "mediump")};
 
 // Twins: both lenses' coordinates and lens B's seam weight per vertex
 // (lens::twinsStripWeights), interpolated across each triangle. The
@@ -46,26 +44,27 @@ void main() {
 }
 )";
 
-// The picture is an RGB texture, or Y'CbCr texels (isYuv420) converted by
-// the colour rule; the two lenses are mixed by the interpolated weight.
-// The view draws only the seam bands with it: where one lens is seen alone
-// it draws with the one-coordinate Sphere program.
-const char* const kTwinsFragment = "uniform bool isYuv420;\n" VST_GLSL_YUV_TO_RGB("mediump") R"(
-varying highp vec2 v_TexCoordinateA;
-varying highp vec2 v_TexCoordinateB;
-varying highp float v_weightB;
-uniform lowp sampler2D u_Texture;
-void main() {
-    if (isYuv420) {
-        // The conversion is affine: the mix is converted once.
-        mediump vec3 yuv = mix(yuvSample(v_TexCoordinateA), yuvSample(v_TexCoordinateB), v_weightB);
-        gl_FragColor = vec4(yuvConvert(yuv), 1.0);
-    } else {
-        highp vec3 colA = texture2D(u_Texture, v_TexCoordinateA).rgb;
-        highp vec3 colB = texture2D(u_Texture, v_TexCoordinateB).rgb;
-        gl_FragColor = vec4(mix(colA, colB, v_weightB), 1.0);
-    }
-}
-)";
+// The two lenses mixed by the interpolated weight. The view draws only the
+// seam bands with it: where one lens is seen alone it draws with the
+// one-coordinate Sphere program.
+#define VST_TWINS_VARYINGS                          \
+    "varying highp vec2 v_TexCoordinateA;\n"        \
+    "varying highp vec2 v_TexCoordinateB;\n"        \
+    "varying highp float v_weightB;\n"
+
+const Fragment kTwinsFragment = {
+    VST_TWINS_VARYINGS
+    "uniform lowp sampler2D u_Texture;\n"
+    "void main() {\n"
+    "    highp vec3 colA = texture2D(u_Texture, v_TexCoordinateA).rgb;\n"
+    "    highp vec3 colB = texture2D(u_Texture, v_TexCoordinateB).rgb;\n"
+    "    gl_FragColor = vec4(mix(colA, colB, v_weightB), 1.0);\n"
+    "}\n",
+    // The conversion is affine: the mix is converted once.
+    VST_TWINS_VARYINGS VST_GLSL_YUV_PACKED_TO_RGB("mediump")
+    "void main() {\n"
+    "    mediump vec3 yuv = mix(yuvSample(v_TexCoordinateA), yuvSample(v_TexCoordinateB), v_weightB);\n"
+    "    gl_FragColor = vec4(yuvConvert(yuv), 1.0);\n"
+    "}\n"};
 
 }  // namespace vistamo::render::shaders

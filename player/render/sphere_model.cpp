@@ -79,25 +79,27 @@ void ModelProgram::compile(const char* name, const char* vertex, const char* fra
     uMvp = program.uniformLocation("u_MVPMatrix");
     uTexture = program.uniformLocation("u_Texture");
     aPosition = program.attributeLocation("a_Position");
-    uIsYuv = program.uniformLocation("isYuv420");
     uMatrix = program.uniformLocation("colorConversionMatrix");
     uOffset = program.uniformLocation("yuvOffset");
-    uPacked = program.uniformLocation("yuvPacked");
-    uSamplers[0] = program.uniformLocation("SamplerY");
-    uSamplers[1] = program.uniformLocation("SamplerU");
-    uSamplers[2] = program.uniformLocation("SamplerV");
+    uSamplerY = program.uniformLocation("SamplerY");
     aTexCoord = program.attributeLocation(coordName);
+    aTexCoordB = program.attributeLocation("a_TexCoordinateB");
+    aWeightB = program.attributeLocation("a_WeightB");
+}
+
+void PicturePrograms::compile(const char* name, const char* vertex, const shaders::Fragment& fragment,
+                              const char* coordName) {
+    rgb.compile(name, vertex, fragment.rgb, coordName);
+    yuv.compile(name, vertex, fragment.yuv, coordName);
 }
 
 void SphereModel::setPictureUniforms(ModelProgram& target) {
     QOpenGLShaderProgram& p = *target.program;
-    p.setUniformValue(target.uTexture, 0);
-    p.setUniformValue(target.uIsYuv, picture.yuv ? 1 : 0);
-    if (!picture.yuv)
+    if (!picture.yuv) {
+        p.setUniformValue(target.uTexture, 0);
         return;
-    for (int k = 0; k < 3; ++k)
-        p.setUniformValue(target.uSamplers[k], k + 1);
-    p.setUniformValue(target.uPacked, 1);
+    }
+    p.setUniformValue(target.uSamplerY, 1);
     p.setUniformValue(target.uMatrix, QMatrix3x3(picture.matrix));
     p.setUniformValue(target.uOffset, QVector3D(picture.offset[0], picture.offset[1], picture.offset[2]));
 }
@@ -124,25 +126,23 @@ void SphereModel::drawMesh(ModelProgram& target, const float* coords, const std:
         program.disableAttributeArray(coordsBLocation);
 }
 
-void SphereModel::buildPlainProgram(const char* name, const char* fragment) {
+void SphereModel::buildPlainProgram(const char* name, const shaders::Fragment& fragment) {
     shader.compile(name, shaders::kPlainVertex, fragment, "a_TexCoordinate");
 }
 
 void SphereModel::drawPlain() {
-    shader.program->bind();
-    setPictureUniforms(shader);
-    drawMesh(shader, texCoordA.data());
-    shader.program->release();
+    ModelProgram& p = shader.forPicture(picture);
+    p.program->bind();
+    setPictureUniforms(p);
+    drawMesh(p, texCoordA.data());
+    p.program->release();
 }
 
 void GLSphereStandard::buildProgram() { buildPlainProgram("Standard", shaders::kStandardFragment); }
 
 void GLSphereStandard::draw() {
-    if (!shader.program)
-        return;
-    if (!shader.program->isLinked())
-        shader.program->link();
-    drawPlain();
+    if (shader.built())
+        drawPlain();
 }
 
 void GLSphereStandard::buildDefaultTexCoords() {
@@ -163,7 +163,7 @@ void GLSphereStandard::rotateModel(float) { model.rotate(90.0f, 0.0f, 1.0f, 0.0f
 void GLSphereFishEye::buildProgram() { buildPlainProgram("Sphere", shaders::kSphereFragment); }
 
 void GLSphereFishEye::draw() {
-    if (shader.program)
+    if (shader.built())
         drawPlain();
 }
 
@@ -195,22 +195,16 @@ GLSphere2FishEye::GLSphere2FishEye() : grid(std::make_unique<EquirectGrid>()) {}
 
 void GLSphere2FishEye::buildProgram() {
     shader.compile("Twins", shaders::kTwinsVertex, shaders::kTwinsFragment, "a_TexCoordinateA");
-    QOpenGLShaderProgram& program = *shader.program;
-    aTexCoordB = program.attributeLocation("a_TexCoordinateB");
-    uMaskSize = program.uniformLocation("v_maskSize");
-    uYaw0 = program.uniformLocation("yaw0");
-    uYaw1 = program.uniformLocation("yaw1");
-    aWeightB = program.attributeLocation("a_WeightB");
     oneLens.compile("Twins one lens", shaders::kPlainVertex, shaders::kSphereFragment, "a_TexCoordinate");
 }
 
 void GLSphere2FishEye::releaseProgram() {
-    shader.program.reset();
-    oneLens.program.reset();
+    shader.reset();
+    oneLens.reset();
 }
 
 void GLSphere2FishEye::draw() {
-    if (!shader.program || !oneLens.program)
+    if (!shader.built() || !oneLens.built())
         return;
     const float mask = (data.fov2 - 180.0f) * 1.0f;
     if (weightsFor_[0] != yaw0 || weightsFor_[1] != yaw1 || weightsFor_[2] != mask) {
@@ -222,21 +216,20 @@ void GLSphere2FishEye::draw() {
     }
     // Where one lens is seen alone (weight 0 or 1 at all three corners,
     // so everywhere inside), its picture as it is; the bands blended.
-    oneLens.program->bind();
-    setPictureUniforms(oneLens);
-    drawMesh(oneLens, texCoordA.data(), &triangles.lensA);
-    drawMesh(oneLens, texCoordB.data(), &triangles.lensB);
-    oneLens.program->release();
-    QOpenGLShaderProgram& program = *shader.program;
+    ModelProgram& one = oneLens.forPicture(picture);
+    one.program->bind();
+    setPictureUniforms(one);
+    drawMesh(one, texCoordA.data(), &triangles.lensA);
+    drawMesh(one, texCoordB.data(), &triangles.lensB);
+    one.program->release();
+    ModelProgram& blend = shader.forPicture(picture);
+    QOpenGLShaderProgram& program = *blend.program;
     program.bind();
-    setPictureUniforms(shader);
-    program.setUniformValue(uYaw0, yaw0);
-    program.setUniformValue(uYaw1, yaw1);
-    program.setUniformValue(uMaskSize, mask);
-    program.enableAttributeArray(aWeightB);
-    program.setAttributeArray(aWeightB, GL_FLOAT, weightB.data(), 1);
-    drawMesh(shader, texCoordA.data(), &triangles.blend, aTexCoordB, texCoordB.data());
-    program.disableAttributeArray(aWeightB);
+    setPictureUniforms(blend);
+    program.enableAttributeArray(blend.aWeightB);
+    program.setAttributeArray(blend.aWeightB, GL_FLOAT, weightB.data(), 1);
+    drawMesh(blend, texCoordA.data(), &triangles.blend, blend.aTexCoordB, texCoordB.data());
+    program.disableAttributeArray(blend.aWeightB);
     program.release();
 }
 

@@ -16,6 +16,7 @@
 #include "fisheye_lens.h"
 #include "seam_blend.h"
 #include "lensmeta/lensmeta.h"
+#include "shader_sources.h"
 
 class QOpenGLFunctions;
 
@@ -57,13 +58,29 @@ inline int columnOf(int ring, int j) { return lens::stripColumn(ring, j); }
 // the context it was built in; remade with each new context.
 struct ModelProgram {
     std::unique_ptr<QOpenGLShaderProgram> program;
-    int uMvp = -1, uTexture = -1, aPosition = -1, aTexCoord = -1, uIsYuv = -1;
-    int uMatrix = -1, uOffset = -1, uPacked = -1, uSamplers[3] = {-1, -1, -1};
+    int uMvp = -1, uTexture = -1, aPosition = -1, aTexCoord = -1;
+    int uMatrix = -1, uOffset = -1, uSamplerY = -1;
+    int aTexCoordB = -1, aWeightB = -1;  // Twins only
 
     // Compiles and links the two texts, logging each result under name;
     // coordName is the attribute of the (first) texture coordinate.
     void compile(const char* name, const char* vertex, const char* fragment, const char* coordName);
     bool linked() const { return program && program->isLinked(); }
+};
+
+// A model's program in its two builds: for an RGB picture and for packed
+// Y'CbCr texels. The picture being drawn picks one.
+struct PicturePrograms {
+    ModelProgram rgb, yuv;
+
+    void compile(const char* name, const char* vertex, const shaders::Fragment& fragment, const char* coordName);
+    ModelProgram& forPicture(const PictureUniforms& picture) { return picture.yuv ? yuv : rgb; }
+    bool built() const { return rgb.program && yuv.program; }
+    bool linked() const { return rgb.linked() && yuv.linked(); }
+    void reset() {
+        rgb.program.reset();
+        yuv.program.reset();
+    }
 };
 
 class SphereModel {
@@ -85,7 +102,7 @@ public:
     virtual bool programLinked() const { return shader.linked(); }
     // Deletes the programs (their context must be current); buildProgram
     // makes new ones in the next context.
-    virtual void releaseProgram() { shader.program.reset(); }
+    virtual void releaseProgram() { shader.reset(); }
 
     QMatrix4x4 projection;
     QMatrix4x4 model;
@@ -95,7 +112,7 @@ public:
     std::array<float, kVertices * 2> texCoordB{};
     ImageData data;
     std::array<float, kVertices * 3> positions{};
-    ModelProgram shader;
+    PicturePrograms shader;
     bool texCoordsReady = false;
     QOpenGLFunctions* gl = nullptr;
 
@@ -105,10 +122,10 @@ protected:
     // coordsB the attribute at coordsBLocation when that is not −1.
     void drawMesh(ModelProgram& p, const float* coords, const std::vector<uint32_t>* triangles = nullptr,
                   int coordsBLocation = -1, const float* coordsB = nullptr);
-    // Sets isYuv420 and the conversion uniforms from picture (p bound).
+    // Sets the sampler and the conversion uniforms from picture (p bound).
     void setPictureUniforms(ModelProgram& p);
     // Standard and Sphere: the plain vertex program with one coordinate.
-    void buildPlainProgram(const char* name, const char* fragment);
+    void buildPlainProgram(const char* name, const shaders::Fragment& fragment);
     void drawPlain();
 };
 
@@ -155,7 +172,6 @@ public:
     void releaseProgram() override;
 
     std::unique_ptr<EquirectGrid> grid;
-    int aTexCoordB = -1, uMaskSize = -1, uYaw0 = -1, uYaw1 = -1, aWeightB = -1;
     float yaw0 = 0, yaw1 = 0;
     // Lens B's weight per strip vertex and the strip's triangles split by
     // the lenses they show, remade when the seams or the band change
@@ -165,7 +181,7 @@ public:
     float weightsFor_[3] = {-1, -1, -1};
     // The triangles that show one lens are drawn with this one-coordinate
     // program: software GL then samples one lens there instead of two.
-    ModelProgram oneLens;
+    PicturePrograms oneLens;
 };
 
 }  // namespace vistamo::render

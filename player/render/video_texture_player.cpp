@@ -31,7 +31,7 @@ bool VideoTexturePlayer::receiveFrame(const media::VideoFrame& frame) {
         return true;
     frameReceived_ = true;
     view->takeFrame(frame);
-    QMetaObject::invokeMethod(view, "update", Qt::QueuedConnection);
+    QMetaObject::invokeMethod(view, [view] { view->requestPaint(); }, Qt::QueuedConnection);
     return true;
 }
 

@@ -217,7 +217,7 @@ int main(int argc, char** argv) {
     if (!renderer.frameReceived())
         return fail("no picture arrived from " + o.file);
     player.pause(true);
-    view.update();
+    view.requestPaint();
     for (int k = 0; k < 10; ++k)
         app.processEvents(QEventLoop::AllEvents, 20);
     const QImage shot = view.grabFramebuffer();

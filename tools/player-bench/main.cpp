@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
     QElapsedTimer clock;
     qint64 firstPicture = -1, playingSince = -1;
     render::GLView::PaintCounts atStart;
-    QObject::connect(window.view(), &QOpenGLWidget::frameSwapped, [&] {
+    QObject::connect(window.view(), &render::GLView::frameSwapped, [&] {
         if (firstPicture >= 0 || !window.frameRenderer()->frameReceived() ||
             window.view()->paintCounts().newFrames == 0)
             return;

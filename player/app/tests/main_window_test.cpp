@@ -312,6 +312,31 @@ private slots:
         QVERIFY(lit > (shown.width() / 8) * (shown.height() / 8) / 4);
     }
 
+    // What the screen shows, not what a grab renders: after full screen the
+    // picture fills the grown view, with no paint asked for (a still).
+    void fullScreenIsPaintedWhole() {
+        window().openMediaFile(kSamples + "/twins.jpg");
+        QVERIFY(waitForPicture());
+        window().setFullscreen();
+        QTest::qWait(500);
+        const QRect area(window().view()->mapTo(&window(), QPoint(0, 0)), window().view()->size());
+        QCOMPARE(area.size(), window().size().boundedTo(area.size()));
+        QVERIFY(area.width() > 1000);
+        const QImage shown = window().screen()->grabWindow(window().winId()).toImage().copy(area);
+        const int w = shown.width(), h = shown.height();
+        for (const QRect& corner : {QRect(w * 3 / 4, 0, w / 4, h / 4), QRect(w * 3 / 4, h * 3 / 4, w / 4, h / 4),
+                                    QRect(0, 0, w / 4, h / 4)}) {
+            const QImage part = shown.copy(corner);
+            int lit = 0;
+            for (int y = 0; y < part.height(); y += 4)
+                for (int x = 0; x < part.width(); x += 4)
+                    lit += qGray(part.pixel(x, y)) > 24;
+            QVERIFY2(lit > (part.width() / 4) * (part.height() / 4) / 2,
+                     qPrintable(QStringLiteral("a dark corner at %1,%2").arg(corner.x()).arg(corner.y())));
+        }
+        window().setFullscreen();
+    }
+
     void viewModesAndShowSource() {
         window().openMediaFile(kSamples + "/twins.jpg");
         QVERIFY(waitForPicture());

@@ -307,7 +307,7 @@ QImage coordinateMap(const Camera& camera) {
     view.setViewMode(camera.mode);
     view.setCamera(camera.yaw, camera.pitch, camera.zoom);
     view.showImage(map);
-    view.update();
+    view.requestPaint();
     spin(100);
     return view.grabFramebuffer().convertToFormat(QImage::Format_RGB32);
 }
@@ -416,8 +416,8 @@ double meanLevel(const QImage& picture) {
     return sum / std::max(1, rgb.width() * rgb.height());
 }
 
-// Moving a live view into another window gives it a new context: its
-// programs and texture are made again there, and the picture stays.
+// Moving a live view into another window takes its surface along: its
+// programs and texture still work there, and the picture stays.
 TEST(ViewContext, ReparentingALiveViewKeepsThePicture) {
     QWidget first, second;
     first.resize(660, 380);
@@ -428,7 +428,7 @@ TEST(ViewContext, ReparentingALiveViewKeepsThePicture) {
     spin(100);
     view->setKind(Standard);
     view->showImage(QImage(kSamples + "/standard.jpg"));
-    view->update();
+    view->requestPaint();
     spin(100);
     const QImage before = view->grabFramebuffer();
     ASSERT_GT(meanLevel(before), 30.0);
