@@ -23,6 +23,7 @@ bool capture_open(capture_output* out, std::string& reason) {
     c.url = out->url;
     c.format_name = out->format_name;
     c.video_bitrate = out->video_bitrate;
+    c.video_codec = out->video_codec;
     c.with_audio = out->with_audio;
     c.width = out->pano_w;
     c.height = out->pano_h;

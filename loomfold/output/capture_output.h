@@ -17,6 +17,7 @@ struct capture_output {
     int view_w = 0, view_h = 0;               // render target
     int pano_w = 0, pano_h = 0;               // encoded size (at most the render target)
     int video_bitrate = 0;                    // kbit/s
+    VideoCodec video_codec = VideoCodec::H264;
     AVRational frame_rate{30, 1};
     bool with_audio = true;
     std::string url;

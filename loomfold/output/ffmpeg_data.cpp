@@ -91,9 +91,12 @@ const AVCodec* newStream(ffmpeg_data* data, AVCodecID id, AVStream*& stream, AVC
 
 bool openVideo(ffmpeg_data* data) {
     const ffmpeg_cfg& c = data->config;
-    const AVCodec* codec = newStream(data, AV_CODEC_ID_H264, data->video, data->video_ctx);
-    if (!codec)
+    const bool hevc = c.video_codec == VideoCodec::Hevc;
+    const AVCodec* codec = newStream(data, hevc ? AV_CODEC_ID_HEVC : AV_CODEC_ID_H264, data->video, data->video_ctx);
+    if (!codec) {
+        noteFailure(data, std::string("no ") + (hevc ? "HEVC" : "H.264") + " encoder is installed");
         return false;
+    }
     AVCodecContext* ctx = data->video_ctx;
     ctx->bit_rate = int64_t(c.video_bitrate) * 1000;
     ctx->width = c.width;
@@ -115,6 +118,13 @@ bool openVideo(ffmpeg_data* data) {
     data->video->avg_frame_rate = c.frame_rate;
     if (std::strcmp(codec->name, "libx264") == 0)
         av_opt_set(ctx->priv_data, "preset", "veryfast", 0);
+    if (std::strcmp(codec->name, "libx265") == 0) {
+        // Main profile (8-bit 4:2:0, as pix_fmt says); x265 prints its own
+        // banner and statistics on stderr unless told otherwise.
+        av_opt_set(ctx->priv_data, "preset", "veryfast", 0);
+        av_opt_set(ctx->priv_data, "x265-params", "log-level=error", 0);
+        ctx->profile = FF_PROFILE_HEVC_MAIN;
+    }
     int rc = avcodec_open2(ctx, codec, nullptr);
     if (rc < 0) {
         LF_LOG(kLogWarn, "Failed to open video codec: %s", errorText(rc).c_str());
@@ -122,6 +132,10 @@ bool openVideo(ffmpeg_data* data) {
     }
     if (avcodec_parameters_from_context(data->video->codecpar, ctx) < 0)
         return false;
+    // "hvc1" (parameter sets in the sample entry only) is the HEVC tag that
+    // every platform's player takes; the muxer's default "hev1" is not.
+    if (hevc)
+        data->video->codecpar->codec_tag = MKTAG('h', 'v', 'c', '1');
     data->vframe = av_frame_alloc();
     if (!data->vframe) {
         LF_LOG(kLogWarn, "Failed to allocate video frame");

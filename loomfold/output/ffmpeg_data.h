@@ -25,11 +25,15 @@ struct SwsContext;
 
 namespace loomfold {
 
+// The encoders an export may use.
+enum class VideoCodec { H264, Hevc };
+
 struct ffmpeg_cfg {
     std::string url;
     std::string format_name = "mp4";
     std::string muxer_settings;
     int video_bitrate = 0;  // kbit/s
+    VideoCodec video_codec = VideoCodec::H264;
     int audio_bitrate = 128;
     bool with_audio = true;
     int width = 0, height = 0;              // output (encoded) size

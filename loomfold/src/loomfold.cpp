@@ -18,7 +18,7 @@ void LoomfoldMediaLogHook(void* context, int level, const char* format, va_list 
 int fnLoomfold() { return 42; }
 
 Loomfold::Loomfold()
-    : input_path(nullptr), output_path(nullptr), calibration(nullptr), reserved_flag(0), engine(nullptr),
+    : input_path(nullptr), output_path(nullptr), calibration(nullptr), reserved_flag(0), video_codec(0), engine(nullptr),
       delegate(nullptr) {}
 
 Loomfold::~Loomfold() {
@@ -41,6 +41,7 @@ Loomfold& Loomfold::operator=(const Loomfold& other) {
     calibration = other.calibration;
     reserved_flag = other.reserved_flag;
     video_bitrate = other.video_bitrate;
+    video_codec = other.video_codec;
     engine = other.engine;
     delegate = other.delegate;
     return *this;

@@ -164,6 +164,7 @@ bool LoomfoldCore::initialise(const Loomfold& f) {
     cp_.video_callback = [this](loomfold::stitch_frame* frame) { setFrameCallBack(frame); };
     cp_.end_callback = [this] { endFrameCallBack(); };
     cp_.output.video_bitrate = bitrate_;
+    cp_.output.video_codec = f.video_codec == 1 ? loomfold::VideoCodec::Hevc : loomfold::VideoCodec::H264;
     cp_.output.url = outputPath_;
     cp_.output.format_name = "mp4";
 

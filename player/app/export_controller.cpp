@@ -38,7 +38,8 @@ QStringList ExportController::converterArgs(int exportType) {
         if (twins && calibration.isEmpty())
             return {};
     }
-    int width = window_.view()->pictureSize().width();
+    // The decoded width, not the view's (halved when wide) picture.
+    int width = window_.view()->decodedSize().width();
     if (width <= 0)
         width = 1920;  // no picture yet: the common panorama width
     return exporting::buildConverterArgs(type, played, width, calibration);

@@ -94,7 +94,14 @@ void ExportDialog::buildForm() {
     browseButton_->setObjectName(QStringLiteral("export_path_btn_"));
     formatCombo_ = new QComboBox(argFrame_);
     formatCombo_->setObjectName(QStringLiteral("format_comb_"));
-    formatCombo_->addItem(QStringLiteral("H.264"));
+    formatCombo_->addItem(QStringLiteral("H.264"), QStringLiteral("h264"));
+    formatCombo_->addItem(QStringLiteral("H.265"), QStringLiteral("hevc"));
+    connect(formatCombo_, QOverload<int>::of(&QComboBox::activated), this, &ExportDialog::OnFormatChosen);
+    codecHint_ = new QLabel(argFrame_);
+    codecHint_->setObjectName(QStringLiteral("codec_hint_"));
+    codecHint_->setWordWrap(true);
+    codecHint_->setStyleSheet(QStringLiteral("QLabel{color:#bbbbbb;}"));
+    codecHint_->hide();
     bitrateLabel_ = label(tr("Bitrate"));
     bitrateUnit_ = label(QStringLiteral("Mbps"));
     bitrateRange_ = label(QStringLiteral("(5-100 Mbps)"));
@@ -112,6 +119,7 @@ void ExportDialog::buildForm() {
     grid->addWidget(bitrateRange_, 2, 3);
     grid->addWidget(formatLabel_, 3, 0);
     grid->addWidget(formatCombo_, 3, 1, 1, 3);
+    grid->addWidget(codecHint_, 4, 0, 1, 5);
 
     progressBar_ = new QProgressBar(this);
     progressBar_->setObjectName(QStringLiteral("progressBar_"));
@@ -142,6 +150,7 @@ void ExportDialog::setExportType(ExportType type) {
         w->setVisible(video);
         w->setEnabled(video);
     }
+    proposeCodec();
     if (!video) {
         argFrame_->setFixedSize(455, 130);
         setFixedSize(520, 300);
@@ -164,6 +173,7 @@ void ExportDialog::setArgs(const QStringList& list) {
         widthEdit_->setText(args_[3]);
         heightEdit_->setText(args_[4]);
     }
+    proposeCodec();
     connect(widthEdit_, &QLineEdit::textChanged, this, &ExportDialog::OnWidthChanged, Qt::UniqueConnection);
     connect(heightEdit_, &QLineEdit::textChanged, this, &ExportDialog::OnHeightChanged, Qt::UniqueConnection);
 }
@@ -176,6 +186,23 @@ void ExportDialog::OnWidthChanged(const QString text) {
         const QSignalBlocker quiet(heightEdit_);
         heightEdit_->setText(half);
     }
+    proposeCodec();
+}
+
+void ExportDialog::OnFormatChosen() {
+    formatChosen_ = true;
+    proposeCodec();
+}
+
+void ExportDialog::proposeCodec() {
+    const int width = widthEdit_->text().trimmed().toInt();
+    const bool wide = isVideoExport(exportType_) && width > kH264WidthLimit;
+    if (!formatChosen_)
+        formatCombo_->setCurrentIndex(formatCombo_->findData(proposedCodec(wide ? width : 0)));
+    codecHint_->setText(tr("Wider than %1 pixels: H.265 is proposed, because many phones and graphics cards "
+                           "cannot play H.264 this wide.")
+                            .arg(kH264WidthLimit));
+    codecHint_->setVisible(wide);
 }
 
 void ExportDialog::OnHeightChanged(const QString text) {
@@ -262,8 +289,14 @@ void ExportDialog::startConvert() {
         args_[2] = QDir::toNativeSeparators(tempPath_);
         args_[3] = widthEdit_->text().trimmed();
         args_[4] = heightEdit_->text().trimmed();
-        if (isVideoExport(exportType_))
+        if (isVideoExport(exportType_)) {
             args_[7] = bitrateEdit_->text().trimmed();
+            const QString codec = formatCombo_->currentData().toString();
+            if (args_.size() > 8)
+                args_[8] = codec;
+            else
+                args_ << codec;
+        }
     }
     ExportJob::Plan plan;
     plan.type = exportType_;

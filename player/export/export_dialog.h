@@ -67,6 +67,8 @@ public:
     QLineEdit* heightEdit() const { return heightEdit_; }
     QLineEdit* exportPathEdit() const { return exportPathEdit_; }
     QLineEdit* bitrateEdit() const { return bitrateEdit_; }
+    QComboBox* formatCombo() const { return formatCombo_; }
+    QLabel* codecHint() const { return codecHint_; }
     QPushButton* okButton() const { return okButton_; }
     QPushButton* cancelButton() const { return cancelButton_; }
     QProgressBar* progressBar() const { return progressBar_; }
@@ -81,12 +83,16 @@ private slots:
     void OnStartBtnClicked();
     void OnWidthChanged(const QString text);
     void OnHeightChanged(const QString text);
+    void OnFormatChosen();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     void buildForm();
+    // Proposes the codec for the typed width (unless the user chose one)
+    // and says why when it is H.265.
+    void proposeCodec();
     void showRunningLook();
     void fail(const QString& reason);
     int message(const QString& text);
@@ -108,6 +114,8 @@ private:
     QLineEdit *widthEdit_ = nullptr, *heightEdit_ = nullptr, *exportPathEdit_ = nullptr, *bitrateEdit_ = nullptr;
     QLabel *bitrateLabel_ = nullptr, *bitrateUnit_ = nullptr, *bitrateRange_ = nullptr, *formatLabel_ = nullptr;
     QComboBox* formatCombo_ = nullptr;
+    QLabel* codecHint_ = nullptr;
+    bool formatChosen_ = false;  // the user picked a format: no more proposals
     QPushButton *browseButton_ = nullptr, *okButton_ = nullptr, *cancelButton_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
 };

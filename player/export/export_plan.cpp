@@ -62,6 +62,10 @@ QStringList buildConverterArgs(ExportType type, const QString& playedPath, int p
             QStringLiteral("20")};
 }
 
+QString proposedCodec(int width) {
+    return width > kH264WidthLimit ? QStringLiteral("hevc") : QStringLiteral("h264");
+}
+
 bool widthAccepted(const QString& typed, int sourceWidth) {
     bool ok = false;
     const double width = typed.trimmed().toDouble(&ok);

@@ -31,6 +31,12 @@ QStringList buildConverterArgs(ExportType type, const QString& playedPath, int p
 // The calibration a one-lens export passes when the file has none.
 extern const char* const kFindTheCircle;
 
+// The video codec an export of this width is proposed: "h264", or "hevc"
+// above kH264WidthLimit, where phones' and graphics cards' H.264 decoders
+// stop. The converter's CODEC argument takes either.
+constexpr int kH264WidthLimit = 4096;
+QString proposedCodec(int width);
+
 // Whether a typed width can be exported from a source this wide: a whole,
 // even number from 2 up to the source's width.
 bool widthAccepted(const QString& typed, int sourceWidth);

@@ -33,6 +33,8 @@ QStringList tagArguments(const QString& stillPath, int width, int height, const 
             QStringLiteral("-XMP-GPano:CroppedAreaImageHeightPixels=") + h,
             QStringLiteral("-XMP-GPano:CroppedAreaLeftPixels=0"),
             QStringLiteral("-XMP-GPano:CroppedAreaTopPixels=0"),
+            // The export's centre is the camera's front.
+            QStringLiteral("-XMP-GPano:PoseHeadingDegrees=0"),
             QStringLiteral("-CameraSerialNumber=") + serial,
             QStringLiteral("-overwrite_original_in_place"),
             QStringLiteral("--"),

@@ -487,6 +487,14 @@ QSize GLView::pictureSize() const {
     return frameVideo.isValid() ? QSize(frameVideo.width, frameVideo.height) : frameImage.size();
 }
 
+QSize GLView::decodedSize() const {
+    QMutexLocker lock(&imageMutex);
+    if (!frameVideo.isValid())
+        return frameImage.size();
+    return frameVideo.source.isValid() ? QSize(frameVideo.source.width(), frameVideo.source.height())
+                                       : QSize(frameVideo.width, frameVideo.height);
+}
+
 GLView::PaintCounts GLView::paintCounts() const {
     PaintCounts counts = counts_;
     QMutexLocker lock(&imageMutex);

@@ -88,6 +88,9 @@ public:
     QImage currentImage() const;
     // The current picture's size, without converting it (any thread).
     QSize pictureSize() const;
+    // The size the current picture was decoded at, before the view halved
+    // a wide one (any thread): what an export of it starts from.
+    QSize decodedSize() const;
 
     // What the view has drawn (GUI thread): paints, paints that showed a
     // new frame, and the frames taken that were replaced before any paint

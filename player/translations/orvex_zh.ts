@@ -215,6 +215,10 @@
 <context>
     <name>vistamo::exporting::ExportDialog</name>
     <message>
+        <source>Wider than %1 pixels: H.265 is proposed, because many phones and graphics cards cannot play H.264 this wide.</source>
+        <translation>宽度超过 %1 像素：建议使用 H.265，因为许多手机和显卡无法播放这么宽的 H.264。</translation>
+    </message>
+    <message>
         <source>Please select the folder to save the result</source>
         <translation>请选择保存结果的位置</translation>
     </message>

@@ -96,6 +96,7 @@ public:
     const char* calibration;  // calibration text, or null
     uint8_t reserved_flag;    // never read
     int32_t video_bitrate;    // kbit/s
+    int32_t video_codec;      // 0 H.264 (the default), 1 HEVC: Main, 8-bit 4:2:0, tagged "hvc1"
     LoomfoldCore* engine;
     VideoStitchDelegate* delegate;
 };

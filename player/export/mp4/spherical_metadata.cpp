@@ -8,6 +8,7 @@
 #include "box_io.h"
 #include "file_guard.h"
 #include "mp4_log.h"
+#include "spherical_v2.h"
 
 namespace mp4 {
 namespace {
@@ -139,6 +140,7 @@ InjectResult injectSpherical(const QString& inputPath, const QString& outputPath
         return result;
     }
     result.boxesAdded = addSphericalBoxes(*tree, input);
+    result.v2EntriesAdded = addSphericalV2Boxes(*tree, input);
     tree->print("");
 
     trace(" save file start \r\n");

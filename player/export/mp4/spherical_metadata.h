@@ -1,6 +1,7 @@
 // Spherical Video V1 metadata: the "uuid" box that tells players a video is
-// a stitched, mono, full-sphere equirectangular panorama, and its injection
-// into every video track of an MP4 file.
+// a stitched, mono, full-sphere equirectangular panorama, and the injection
+// of it and of the V2 boxes (spherical_v2.h) into every video track of an
+// MP4 file.
 #pragma once
 
 #include <QString>
@@ -29,10 +30,11 @@ enum class InjectStatus { Ok, SameFile, CannotOpenInput, NotMp4, Fragmented, Can
 struct InjectResult {
     InjectStatus status = InjectStatus::Ok;
     QString detail;  // the first box-model error line, or the system's reason
-    int boxesAdded = 0;
+    int boxesAdded = 0;      // V1 "uuid" boxes
+    int v2EntriesAdded = 0;  // sample entries given "st3d" and "sv3d"
 };
 
-// Writes input with spherical metadata as output. The input must be a
+// Writes input with spherical metadata, V1 and V2, as output. The input must be a
 // regular file; the output must be a regular file or absent, and not the
 // input. The output is written as an unnamed file in its own folder and
 // named when complete; on any failure nothing is left at outputPath (an

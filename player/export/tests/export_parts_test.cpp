@@ -11,6 +11,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <QComboBox>
+#include <QLabel>
+
 #include "export_dialog.h"
 #include "export_plan.h"
 #include "feedback.h"
@@ -82,6 +85,39 @@ private slots:
         QCOMPARE(progressOf("Export_Progress  42 "), 42);
         QCOMPARE(progressOf("Converter: open file fail"), -1);
         QCOMPARE(progressOf("Export_Progress 101"), -1);
+    }
+
+    // Above 4096 pixels H.265 is proposed, with one line saying why; the
+    // user's own choice stays whatever the width.
+    void dialogProposesTheCodecByTheWidth() {
+        QCOMPARE(proposedCodec(4096), QStringLiteral("h264"));
+        QCOMPARE(proposedCodec(4098), QStringLiteral("hevc"));
+        ExportDialog dialog(nullptr);
+        dialog.setExportType(TwinsVideo);
+        dialog.setPaths("/v/a.mp4", "/v/a.mp4");
+        dialog.setArgs(buildConverterArgs(TwinsVideo, "/v/a.mp4", 5760, "6_1"));
+        dialog.show();
+        QCOMPARE(dialog.formatCombo()->currentText(), QStringLiteral("H.265"));
+        QVERIFY(dialog.codecHint()->isVisible());
+        QVERIFY(dialog.codecHint()->text().contains("4096"));
+        dialog.widthEdit()->setFocus();
+        dialog.widthEdit()->setText("3840");
+        QCOMPARE(dialog.formatCombo()->currentText(), QStringLiteral("H.264"));
+        QVERIFY(!dialog.codecHint()->isVisible());
+        dialog.widthEdit()->setText("5760");
+        QCOMPARE(dialog.formatCombo()->currentText(), QStringLiteral("H.265"));
+        // H.264 stays selectable, and chosen it stays.
+        dialog.formatCombo()->setCurrentIndex(0);
+        emit dialog.formatCombo()->activated(0);
+        dialog.widthEdit()->setText("5000");
+        QCOMPARE(dialog.formatCombo()->currentText(), QStringLiteral("H.264"));
+        // A still has no codec to propose.
+        ExportDialog still(nullptr);
+        still.setExportType(TwinsImage);
+        still.setArgs(buildConverterArgs(TwinsImage, "/v/a.jpg", 5760, "6_1"));
+        still.show();
+        QVERIFY(!still.codecHint()->isVisible());
+        QVERIFY(!still.formatCombo()->isVisible());
     }
 
     void dialogFieldsCheckTheWidth() {

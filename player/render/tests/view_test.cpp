@@ -212,6 +212,8 @@ TEST(FrameIntake, Sizes) {
 TEST_F(ViewTest, TakeFrameHalvesLargeFramesAndIgnoresHugeOnes) {
     view.takeFrame(blankFrame(3840, 1920));
     EXPECT_EQ(view.pictureSize(), QSize(1920, 960));
+    // An export starts from the decoded size, not the view's half.
+    EXPECT_EQ(view.decodedSize(), QSize(3840, 1920));
     // The picture as RGB is the frame itself, at its own size.
     EXPECT_EQ(view.currentImage().size(), QSize(3840, 1920));
     EXPECT_EQ(view.currentImage().format(), QImage::Format_ARGB32);

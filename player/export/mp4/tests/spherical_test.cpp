@@ -16,6 +16,7 @@
 #include "box_builder.h"
 #include "mp4_log.h"
 #include "spherical_metadata.h"
+#include "spherical_v2.h"
 
 namespace {
 
@@ -100,6 +101,33 @@ TEST_F(SphericalInjection, RealFilesPlayWithTheProjection) {
              at = probe.find("projection=equirectangular", at + 1))
             ++projections;
         EXPECT_EQ(projections, videoStreams) << name << "\n" << probe;
+        // The V2 boxes are read without a warning (a "sv3d" without "svhd"
+        // gets one), and "st3d" gives the stereo mode.
+        std::string warnings;
+        ASSERT_EQ(run("ffprobe -v warning -show_streams " + shellQuote(result) + " 2>&1 >/dev/null", &warnings), 0);
+        EXPECT_EQ(warnings, "") << name;
+        std::string stereo;
+        run("ffprobe -v error -select_streams v -show_entries stream_side_data=side_data_type -of csv " +
+                shellQuote(result), &stereo);
+        EXPECT_NE(stereo.find("Stereo 3D"), std::string::npos) << stereo;
+        // What a V2-only reader sees in each video track's sample entry.
+        const QByteArray written = readAll(result);
+        int seen = 0;
+        for (const FoundBox& stsd : findBoxes(written, "stsd")) {
+            const uint64_t entry = stsd.contentStart() + 8;
+            const uint32_t size = readBe32(written, entry);
+            const QByteArray type = written.mid(int(entry) + 4, 4);
+            if (type != "avc1")
+                continue;
+            mp4::SphericalV2 v2;
+            const uint64_t children = entry + 8 + mp4::kVisualSampleEntryFields;
+            ASSERT_TRUE(mp4::readSphericalV2(written.constData() + children, entry + size - children, v2));
+            EXPECT_EQ(v2.stereoMode, 0);
+            EXPECT_EQ(v2.metadataSource, "Vistamo");
+            EXPECT_EQ(v2.projection, "equi");
+            ++seen;
+        }
+        EXPECT_EQ(seen, videoStreams) << name;
 
         std::string tags;
         run("exiftool -q -XMP-GSpherical:all " + shellQuote(result), &tags);
@@ -119,8 +147,10 @@ TEST_F(SphericalInjection, TracksGetOneBoxEachAndAudioIsUntouched) {
     const mp4::InjectResult r = mp4::injectSpherical(in, result);
     ASSERT_EQ(r.status, mp4::InjectStatus::Ok);
     EXPECT_EQ(r.boxesAdded, 2);
+    EXPECT_EQ(r.v2EntriesAdded, 2);
     const QByteArray a = readAll(in), b = readAll(result);
-    const uint64_t growth = 2 * (24 + mp4::sphericalXml().size());
+    const uint64_t growth =
+        2 * (24 + mp4::sphericalXml().size() + mp4::makeSt3dBox().size() + mp4::makeSv3dBox().size());
     EXPECT_EQ(uint64_t(b.size()), uint64_t(a.size()) + growth);
     const std::vector<uint64_t> offsetsIn = chunkOffsets(a), offsetsOut = chunkOffsets(b);
     ASSERT_EQ(offsetsIn.size(), offsetsOut.size());
@@ -133,6 +163,7 @@ TEST_F(SphericalInjection, TracksGetOneBoxEachAndAudioIsUntouched) {
     EXPECT_EQ(a.mid(int(audioIn.position), int(tableIn.position)),
               b.mid(int(audioOut.position), int(tableIn.position)));
     EXPECT_TRUE(findBoxes(b.mid(int(audioOut.position), int(audioOut.size)), "uuid").empty());
+    EXPECT_EQ(b.mid(int(audioOut.position), int(audioOut.size)).indexOf("sv3d"), -1);
 }
 
 TEST_F(SphericalInjection, WithoutVideoTheFileIsRewrittenUnchanged) {
@@ -140,6 +171,7 @@ TEST_F(SphericalInjection, WithoutVideoTheFileIsRewrittenUnchanged) {
     const mp4::InjectResult r = mp4::injectSpherical(in, out("audio.mp4"));
     ASSERT_EQ(r.status, mp4::InjectStatus::Ok);
     EXPECT_EQ(r.boxesAdded, 0);
+    EXPECT_EQ(r.v2EntriesAdded, 0);
     EXPECT_EQ(readAll(out("audio.mp4")), readAll(in));
 }
 
@@ -149,6 +181,7 @@ TEST_F(SphericalInjection, ASecondInjectionAddsNothing) {
     const mp4::InjectResult again = mp4::injectSpherical(out("once.mp4"), out("twice.mp4"));
     EXPECT_EQ(again.status, mp4::InjectStatus::Ok);
     EXPECT_EQ(again.boxesAdded, 0);
+    EXPECT_EQ(again.v2EntriesAdded, 0);
     EXPECT_EQ(readAll(out("twice.mp4")), readAll(out("once.mp4")));
 }
 
