@@ -3,10 +3,13 @@
 // the language, the main window with its playlist, the command-line file.
 #include <QApplication>
 #include <QFile>
+#include <QStringList>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QScreen>
 #include <QTranslator>
+
+#include <cstdio>
 
 #include "crash_handler.h"
 #include "feedback.h"
@@ -17,6 +20,19 @@
 using namespace vistamo;
 
 int main(int argc, char** argv) {
+    // --help and --version answer on the terminal, before any window.
+    {
+        QStringList arguments;
+        for (int k = 0; k < argc; ++k)
+            arguments << QString::fromLocal8Bit(argv[k]);
+        QString answer;
+        bool toStderr = false;
+        const int status = app::answerCommandLine(arguments, answer, toStderr);
+        if (status >= 0) {
+            std::fputs(answer.toLocal8Bit().constData(), toStderr ? stderr : stdout);
+            return status;
+        }
+    }
     // 1. The crash handler, with the dump folder it will need.
     const QByteArray dumpFolder = QFile::encodeName(app::userFolderPath() + QStringLiteral("/Dump"));
     app::installCrashHandler(dumpFolder.constData());
@@ -50,8 +66,11 @@ int main(int argc, char** argv) {
     window.initPlayList();
     window.show();
     // 16. The file named on the command line.
-    if (argc > 1) {
-        const QString path = QString::fromLocal8Bit(argv[1]);
+    {
+        QStringList arguments;
+        for (int k = 0; k < argc; ++k)
+            arguments << QString::fromLocal8Bit(argv[k]);
+        const QString path = app::commandLineFile(arguments);
         if (!path.isEmpty())
             window.openMediaFile(path);
     }

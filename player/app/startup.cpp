@@ -80,4 +80,40 @@ bool runRegistrationCheck(const QString& programFolder) {
     return QProcess::startDetached(QDir(programFolder).filePath(QStringLiteral("RegistVistamoOpen")), QStringList());
 }
 
+namespace {
+
+const char* const kPlayerUsage =
+    "usage: vistamo-player [FILE]\n"
+    "       vistamo-player -- FILE   (a FILE whose name begins with -)\n"
+    "Plays and stitches two-lens 360-degree videos and stills; with FILE it opens it.\n"
+    "  -h, --help     this text\n"
+    "      --version  the version\n";
+
+}  // namespace
+
+int answerCommandLine(const QStringList& arguments, QString& out, bool& toStderr) {
+    toStderr = false;
+    const QString first = arguments.value(1);
+    if (first == QLatin1String("--help") || first == QLatin1String("-h")) {
+        out = QString::fromLatin1(kPlayerUsage);
+        return 0;
+    }
+    if (first == QLatin1String("--version")) {
+        out = QStringLiteral("vistamo-player " VISTAMO_VERSION "\n");
+        return 0;
+    }
+    // Single-dash options are Qt's own (-platform, -style), which it takes.
+    if (first.startsWith(QLatin1String("--")) && first != QLatin1String("--")) {
+        toStderr = true;
+        out = QStringLiteral("vistamo-player: unknown option %1\n").arg(first) + QString::fromLatin1(kPlayerUsage);
+        return 2;
+    }
+    return -1;
+}
+
+QString commandLineFile(const QStringList& arguments) {
+    const int at = arguments.value(1) == QLatin1String("--") ? 2 : 1;
+    return arguments.value(at);
+}
+
 }  // namespace vistamo::app

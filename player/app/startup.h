@@ -46,6 +46,15 @@ bool runRegistrationCheck(const QString& programFolder);
 // Three quarters of each side of the screen's available area.
 QSize initialWindowSize(const QRect& available);
 
+// The command line's answer on the terminal, before any window: for
+// --help (-h) the usage, for --version the version, for any other "--"
+// option one line and the usage (single-dash options are Qt's); out gets the text and the result is the exit
+// status. −1: nothing to answer, the player starts (with the file named,
+// if any; "--" ends the options, so that a file may be called "--help").
+int answerCommandLine(const QStringList& arguments, QString& out, bool& toStderr);
+// The file the command line names ("" for none), once it is not answered.
+QString commandLineFile(const QStringList& arguments);
+
 // The failure message of a folder or settings file that cannot be made.
 extern const char* const kConfigurationFailure;
 

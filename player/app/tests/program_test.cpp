@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
 #include <functional>
 
 #include "tool_run.h"
@@ -92,4 +93,29 @@ TEST(PlayerProgram, AFolderThatCannotBeMadeEndsWithMinusOne) {
     EXPECT_EQ(player.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(player.exitCode(), 255);  // -1
     EXPECT_FALSE(QFileInfo(data.filePath("file")).isDir());
+}
+
+// --help and --version answer on the terminal and open no window: they
+// run without any display at all. An unknown "--" option is one line and
+// the usage, with status 2.
+TEST(PlayerProgram, HelpAndVersionAnswerOnTheTerminal) {
+    using vistamo::testing::runTool;
+    QTemporaryDir data;
+    vistamo::testing::ToolOptions noDisplay;
+    noDisplay.env = {"DISPLAY=", "WAYLAND_DISPLAY=", "XDG_DATA_HOME=" + data.path().toStdString()};
+    noDisplay.timeoutMs = 10000;
+    const auto help = runTool(kPlayer.toStdString(), {"--help"}, noDisplay);
+    EXPECT_EQ(help.exitCode, 0) << help.err;
+    EXPECT_EQ(help.out.rfind("usage: vistamo-player [FILE]\n", 0), 0u) << help.out;
+    EXPECT_EQ(runTool(kPlayer.toStdString(), {"-h"}, noDisplay).out, help.out);
+    const auto version = runTool(kPlayer.toStdString(), {"--version"}, noDisplay);
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out.rfind("vistamo-player ", 0), 0u) << version.out;
+    EXPECT_EQ(std::count(version.out.begin(), version.out.end(), '\n'), 1);
+    const auto unknown = runTool(kPlayer.toStdString(), {"--frobnicate"}, noDisplay);
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_EQ(unknown.err.rfind("vistamo-player: unknown option --frobnicate\nusage:", 0), 0u) << unknown.err;
+    EXPECT_TRUE(unknown.out.empty());
+    // Nothing was made in the user's folders.
+    EXPECT_TRUE(QDir(data.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
 }
