@@ -149,7 +149,7 @@ QImage GLView::grabFramebuffer() {
     target.bind();
     glViewport(0, 0, size.width(), size.height());
     drawPicture(false);
-    QImage image = target.toImage(false);
+    QImage image = target.toImage(true);  // rows from the top, as on the screen
     target.release();
     image.setDevicePixelRatio(ratio);
     return image;

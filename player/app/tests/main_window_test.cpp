@@ -337,6 +337,19 @@ private slots:
         };
         QTRY_VERIFY_WITH_TIMEOUT(window().view()->width() > 1000, 5000);
         QTRY_COMPARE_WITH_TIMEOUT(darkCorner(), QString(), 5000);
+        // A capture is the picture the screen shows, the right way up.
+        const QRect area(window().view()->mapTo(&window(), QPoint(0, 0)), window().view()->size());
+        const QImage screen =
+            window().screen()->grabWindow(window().winId()).toImage().copy(area).convertToFormat(QImage::Format_RGB32);
+        const QImage grabbed = window().view()->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(grabbed.size(), screen.size());
+        double difference = 0;
+        int samples = 0;
+        // (the top three quarters: the control bar may lie over the bottom)
+        for (int y = 0; y < screen.height() * 3 / 4; y += 7)
+            for (int x = 0; x < screen.width(); x += 7, ++samples)
+                difference += std::abs(qGray(screen.pixel(x, y)) - qGray(grabbed.pixel(x, y)));
+        QVERIFY2(difference / samples < 4, qPrintable(QString::number(difference / samples)));
         window().setFullscreen();
     }
 
