@@ -81,15 +81,21 @@ std::unique_ptr<Box> makeSphericalBox() {
     return box;
 }
 
-int addSphericalBoxes(Mpeg4Container& file, QIODevice& input) {
-    int added = 0;
+std::vector<Container*> videoTracks(Mpeg4Container& file, QIODevice& input) {
+    std::vector<Container*> tracks;
     auto& moov = static_cast<Container&>(*file.moov);
     for (auto& child : moov.children) {
         trace("element.name %s", child->boxType);
-        if (!child->is("trak") || child->boxKind() != 1)
-            continue;
-        auto& trak = static_cast<Container&>(*child);
-        if (isVideoTrack(input, trak) && trak.addChild(makeSphericalBox())) {
+        if (child->is("trak") && child->boxKind() == 1 && isVideoTrack(input, static_cast<Container&>(*child)))
+            tracks.push_back(static_cast<Container*>(child.get()));
+    }
+    return tracks;
+}
+
+int addSphericalBoxes(Mpeg4Container& file, QIODevice& input) {
+    int added = 0;
+    for (Container* trak : videoTracks(file, input)) {
+        if (trak->addChild(makeSphericalBox())) {
             trace("ele_metadata add");
             ++added;
         }

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "mpeg4_container.h"
 
@@ -19,6 +20,9 @@ std::string sphericalXml();
 // The complete "uuid" leaf with the spherical UUID and the document as its
 // payload.
 std::unique_ptr<Box> makeSphericalBox();
+
+// The "trak" boxes of moov whose media handler is "vide".
+std::vector<Container*> videoTracks(Mpeg4Container& file, QIODevice& input);
 
 // Adds one spherical box to every "trak" of moov whose media handler is
 // "vide", then resizes the tree. Returns how many boxes were added.

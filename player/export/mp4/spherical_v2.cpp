@@ -5,6 +5,7 @@
 #include "box_io.h"
 #include "container.h"
 #include "mp4_log.h"
+#include "spherical_metadata.h"
 
 namespace mp4 {
 namespace {
@@ -114,21 +115,6 @@ void sampleEntriesOf(Container& trak, std::vector<std::unique_ptr<Box>*>& out) {
     }
 }
 
-bool isVideoTrack(QIODevice& input, Container& trak) {
-    for (auto& child : trak.children) {
-        if (!child->is("mdia") || child->boxKind() != 1)
-            continue;
-        for (auto& grandChild : static_cast<Container&>(*child).children) {
-            char handler[4];
-            if (grandChild->is("hdlr") && grandChild->contentSize >= 12 &&
-                io::seek(input, grandChild->contentStart() + 8) && io::readExact(input, handler, 4) &&
-                isType(handler, "vide"))
-                return true;
-        }
-    }
-    return false;
-}
-
 // The visual sample entries of the codecs a video track may hold. Other
 // types are left alone: the box model gives some of them meaning (a
 // chunk-offset table is rewritten when saved).
@@ -195,15 +181,9 @@ bool readSphericalV2(const char* data, size_t size, SphericalV2& out) {
 
 int addSphericalV2Boxes(Mpeg4Container& file, QIODevice& input) {
     int added = 0;
-    auto& moov = static_cast<Container&>(*file.moov);
-    for (auto& child : moov.children) {
-        if (!child->is("trak") || child->boxKind() != 1)
-            continue;
-        auto& trak = static_cast<Container&>(*child);
-        if (!isVideoTrack(input, trak))
-            continue;
+    for (Container* trak : videoTracks(file, input)) {
         std::vector<std::unique_ptr<Box>*> entries;
-        sampleEntriesOf(trak, entries);
+        sampleEntriesOf(*trak, entries);
         for (std::unique_ptr<Box>* entry : entries) {
             std::vector<char> content = withV2Boxes(input, **entry);
             if (content.empty())
