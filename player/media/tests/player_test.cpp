@@ -324,7 +324,13 @@ TEST_F(PlayerTest, BadFilesFailCleanlyAndTheNextOpens) {
     const size_t before = renderer.validCount();
     player.play(fixture("h264-aac.mp4"));
     ASSERT_TRUE(playUntilStopped());
-    EXPECT_EQ(renderer.validCount(), before + 25);
+    // Every frame is shown, or dropped as late (a loaded machine may
+    // oversleep a frame's time), and counted.
+    const PlaybackStatistics stats = player.statistics();
+    EXPECT_EQ(stats.decoded, 25);
+    EXPECT_EQ(renderer.validCount() - before + size_t(stats.dropped), 25u)
+        << "shown " << stats.shown << " dropped " << stats.dropped;
+    EXPECT_LE(stats.dropped, 5);
 }
 
 TEST_F(PlayerTest, RepeatedOpenAndClose) {
