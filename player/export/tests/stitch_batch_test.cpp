@@ -1,0 +1,132 @@
+// vistamo-stitch as a user runs it: a batch with a standard file, a damaged
+// one and a missing one exports the rest and names each of the others;
+// existing panoramas are kept unless --force; two jobs at once give the
+// files one job gives; usage errors are one line and status 2.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tool_run.h"
+
+namespace {
+
+using namespace vistamo::testing;
+
+const std::string kSamples = VISTAMO_SAMPLES_DIR;
+const std::string kStitch = VISTAMO_STITCH_PATH;
+
+ToolRun stitch(const std::vector<std::string>& args) {
+    ToolOptions options;
+    options.timeoutMs = 120000;
+    return runTool(kStitch, args, options);
+}
+
+std::string shellOutput(const std::string& command) {
+    std::string text;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return text;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0)
+        text.append(buf, n);
+    pclose(pipe);
+    return text;
+}
+
+bool hasLine(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+class StitchBatch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"twins.mp4", "twins.jpg", "standard.mp4"})
+            copyFile(kSamples + "/" + name, dir / name);
+        copyFile(kSamples + "/damaged/truncated.mp4", dir / "truncated.mp4");
+    }
+    ScratchFolder dir;
+};
+
+TEST_F(StitchBatch, ADamagedFileFailsAloneAndTheRestIsExported) {
+    const ToolRun run = stitch({dir / "twins.mp4", dir / "standard.mp4", dir / "truncated.mp4", dir / "twins.jpg"});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    const std::vector<std::string> errors = run.errLines();
+    EXPECT_EQ(errors.size(), 2u) << run.err;
+    EXPECT_TRUE(hasLine(errors, "vistamo-stitch: " + dir / "standard.mp4" + ": skipped, a standard picture, nothing to stitch"))
+        << run.err;
+    EXPECT_EQ(std::count_if(errors.begin(), errors.end(),
+                            [&](const std::string& l) {
+                                return l.rfind("vistamo-stitch: " + dir / "truncated.mp4" + ": it cannot be read as a video", 0) == 0;
+                            }),
+              1)
+        << run.err;
+    EXPECT_NE(run.out.find("2 exported, 1 failed, 1 skipped\n"), std::string::npos) << run.out;
+    // Not a terminal: one line per finished file.
+    EXPECT_NE(run.out.find(dir / "twins.mp4" + " -> " + dir / "twins_pano.mp4"), std::string::npos) << run.out;
+    // What every reader takes: the projection (V1 and V2) and the GPano tags.
+    EXPECT_NE(shellOutput("ffprobe -v error -show_streams '" + dir / "twins_pano.mp4" + "'").find("projection=equirectangular"),
+              std::string::npos);
+    EXPECT_EQ(shellOutput("ffprobe -v warning -show_streams '" + dir / "twins_pano.mp4" + "' 2>&1 >/dev/null"), "");
+    EXPECT_EQ(shellOutput("exiftool -s3 -ProjectionType -PoseHeadingDegrees '" + dir / "twins_pano.jpg" + "'"),
+              "equirectangular\n0\n");
+    // Nothing else was made: no panorama of the others, no temporary.
+    EXPECT_EQ(dir.listing(), (std::vector<std::string>{"standard.mp4", "truncated.mp4", "twins.jpg", "twins.mp4",
+                                                       "twins_pano.jpg", "twins_pano.mp4"}));
+}
+
+TEST_F(StitchBatch, ExistingPanoramasAreKeptUnlessForced) {
+    writeBytes(dir / "twins_pano.jpg", "an older panorama");
+    const ToolRun kept = stitch({dir / "twins.jpg"});
+    EXPECT_EQ(kept.exitCode, 1);
+    EXPECT_EQ(kept.errLines(), std::vector<std::string>{"vistamo-stitch: " + dir / "twins.jpg" + ": " + dir / "twins_pano.jpg" +
+                                                        " exists (--force replaces it)"});
+    EXPECT_NE(kept.out.find("0 exported, 1 failed, 0 skipped"), std::string::npos);
+    EXPECT_EQ(readBytes(dir / "twins_pano.jpg"), "an older panorama");
+    const ToolRun forced = stitch({"--force", dir / "twins.jpg"});
+    EXPECT_EQ(forced.exitCode, 0) << forced.err;
+    EXPECT_EQ(readBytes(dir / "twins_pano.jpg").substr(0, 2), "\xff\xd8");
+}
+
+TEST_F(StitchBatch, TwoJobsAtOnceGiveTheFilesOfOne) {
+    ScratchFolder one, two;
+    const ToolRun a = stitch({"--output-dir", one.path(), "--width", "640", dir / "twins.mp4", dir / "twins.jpg"});
+    const ToolRun b =
+        stitch({"--jobs", "2", "--output-dir", two.path(), "--width", "640", dir / "twins.mp4", dir / "twins.jpg"});
+    ASSERT_EQ(a.exitCode, 0) << a.err;
+    ASSERT_EQ(b.exitCode, 0) << b.err;
+    for (const char* name : {"twins_pano.mp4", "twins_pano.jpg"}) {
+        EXPECT_FALSE(readBytes(one / name).empty());
+        EXPECT_EQ(readBytes(one / name), readBytes(two / name)) << name;
+    }
+    EXPECT_EQ(shellOutput("ffprobe -v error -select_streams v -show_entries stream=width -of default=nw=1:nk=1 '" +
+                          one / "twins_pano.mp4" + "'"),
+              "640\n");
+}
+
+TEST(StitchUsage, ErrorsAreOneLineAndStatusTwo) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{}, "vistamo-stitch: no FILE given"},
+        {{"--codec", "vp9", "a.mp4"}, "vistamo-stitch: --codec is h264 or hevc, not \"vp9\""},
+        {{"--width", "641", "a.mp4"}, "vistamo-stitch: --width is an even number from 2 to 16384"},
+        {{"--jobs", "0", "a.mp4"}, "vistamo-stitch: --jobs is a whole number from 1 to 16"},
+        {{"--bitrate"}, "vistamo-stitch: --bitrate needs a value"},
+        {{"--output-dir", "/nonexistent/x", "a.mp4"}, "vistamo-stitch: --output-dir /nonexistent/x is not a folder"},
+        {{"--frobnicate", "a.mp4"}, "vistamo-stitch: unknown option --frobnicate"},
+    };
+    for (const auto& [args, line] : cases) {
+        const ToolRun run = stitch(args);
+        EXPECT_EQ(run.exitCode, 2) << line;
+        ASSERT_FALSE(run.errLines().empty());
+        EXPECT_EQ(run.errLines().front(), line);
+        EXPECT_NE(run.err.find("usage: vistamo-stitch"), std::string::npos);
+    }
+    const ToolRun help = stitch({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.out.rfind("usage: vistamo-stitch", 0), 0u);
+}
+
+}  // namespace
