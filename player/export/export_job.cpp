@@ -53,6 +53,7 @@ void ExportJob::start() {
     running_ = true;
     cancelled_ = false;
     failure_.clear();
+    converterSays_.clear();
     if (plan_.type == StandardCopy)
         startPlacing(plan_.mediaPath, false);  // the file is already a panorama
     else
@@ -80,7 +81,12 @@ void ExportJob::startConverter() {
 
 void ExportJob::readProgress() {
     while (process_->canReadLine()) {
-        const int percent = progressOf(QString::fromLocal8Bit(process_->readLine()));
+        const QString line = QString::fromLocal8Bit(process_->readLine()).trimmed();
+        // The converter's one failure line says why, in its own words.
+        static const QString kOwnLine = QStringLiteral("Converter: ");
+        if (line.startsWith(kOwnLine))
+            converterSays_ = line.mid(kOwnLine.size());
+        const int percent = progressOf(line);
         if (percent >= 0) {
             emit progress(percent);
             watchdog_->start(plan_.watchdogMs);
@@ -98,7 +104,7 @@ void ExportJob::onConverterEnd() {
         if (process_->exitStatus() != QProcess::NormalExit)
             fail(tr("the converter stopped unexpectedly"));
         else if (process_->exitCode() != 0)
-            fail(tr("the converter failed"));
+            fail(converterSays_.isEmpty() ? tr("the converter failed") : converterSays_);
     }
     if (failure_.isEmpty()) {
         const QFileInfo written(plan_.tempPath);

@@ -66,6 +66,7 @@ private:
     bool running_ = false;      // GUI thread
     bool cancelled_ = false;    // GUI thread
     QString failure_;           // the first reason of a failing run; GUI thread
+    QString converterSays_;     // the converter's last "Converter: " line; GUI thread
     QProcess* process_;
     QTimer* watchdog_;
     std::thread worker_;               // the placing; joined on the GUI thread

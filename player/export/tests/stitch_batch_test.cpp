@@ -91,6 +91,22 @@ TEST_F(StitchBatch, ExistingPanoramasAreKeptUnlessForced) {
     EXPECT_EQ(readBytes(dir / "twins_pano.jpg").substr(0, 2), "\xff\xd8");
 }
 
+// A disk that fills part-way: the converter's reason in one line, the old
+// panorama as it was, and no temporary left.
+TEST_F(StitchBatch, AFullDiskKeepsTheOldPanoramaAndSaysWhy) {
+    writeBytes(dir / "twins_pano.mp4", "an older panorama");
+    ToolOptions limited;
+    limited.fileSizeLimit = 256 * 1024;
+    limited.timeoutMs = 120000;
+    const ToolRun run = runTool(kStitch, {"--force", dir / "twins.mp4"}, limited);
+    EXPECT_EQ(run.exitCode, 1);
+    ASSERT_EQ(run.errLines().size(), 1u) << run.err;
+    EXPECT_EQ(run.errLines()[0].rfind("vistamo-stitch: " + dir / "twins.mp4" + ": cannot write ", 0), 0u) << run.err;
+    EXPECT_EQ(readBytes(dir / "twins_pano.mp4"), "an older panorama");
+    EXPECT_EQ(dir.listing(), (std::vector<std::string>{"standard.mp4", "truncated.mp4", "twins.jpg", "twins.mp4",
+                                                       "twins_pano.mp4"}));
+}
+
 TEST_F(StitchBatch, TwoJobsAtOnceGiveTheFilesOfOne) {
     ScratchFolder one, two;
     const ToolRun a = stitch({"--output-dir", one.path(), "--width", "640", dir / "twins.mp4", dir / "twins.jpg"});
