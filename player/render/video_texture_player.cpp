@@ -29,8 +29,8 @@ bool VideoTexturePlayer::receiveFrame(const media::VideoFrame& frame) {
     GLView* view = view_.load();
     if (!view || !frame.isValid())
         return true;
-    frameReceived_ = true;
     view->takeFrame(frame);
+    frameReceived_ = true;
     QMetaObject::invokeMethod(view, [view] { view->requestPaint(); }, Qt::QueuedConnection);
     return true;
 }

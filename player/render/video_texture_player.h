@@ -16,6 +16,8 @@ public:
 
     // Set once, before the renderer is given to the player.
     void setView(GLView* view) { view_ = view; }
+    // True once the view holds a frame (and its coordinate tables) since the
+    // last clear: a grab made after it shows the picture, never the black.
     bool frameReceived() const { return frameReceived_; }
     void clearFrameReceived() { frameReceived_ = false; }
 
