@@ -1,6 +1,5 @@
 // vistamo-stitch: stitches many files at once, each as the player's export
-// would (batch_plan decides, ExportJob runs the Converter and places the
-// file). One line per skipped, failed or finished file; on a terminal, a
+// would (BatchQueue plans each file and runs its ExportJob). One line per skipped, failed or finished file; on a terminal, a
 // progress bar per running file with the time left. Ends with
 // "N exported, M failed, K skipped"; exit status 0 only when none failed,
 // 2 on a usage error. SIGINT, SIGTERM and SIGHUP cancel the running
@@ -9,25 +8,21 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QSet>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <signal.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <deque>
-#include <memory>
-#include <vector>
+#include <map>
 
 extern "C" {
 #include <libavutil/log.h>
 }
 
 #include "batch_plan.h"
-#include "export_job.h"
+#include "batch_queue.h"
 #include "still_tagger.h"
 
 using namespace vistamo::exporting;
@@ -45,106 +40,74 @@ void say(const QString& line) {
     std::fprintf(stderr, "vistamo-stitch: %s\n", line.toLocal8Bit().constData());
 }
 
-struct Running {
-    QString file;
-    ExportJob* job = nullptr;
-    QElapsedTimer clock;
-    int percent = 0;
-};
-
-class Batch : public QObject {
+// The terminal's side of the queue: one line per ended file, and on a
+// terminal a line of progress bars (one per running file) redrawn below.
+class Presenter : public QObject {
 public:
-    Batch(BatchOptions options, std::deque<FilePlan> plans, QStringList files, int skipped, int failed)
-        : options_(std::move(options)), plans_(std::move(plans)), files_(std::move(files)), skipped_(skipped),
-          failed_(failed), terminal_(isatty(STDOUT_FILENO) == 1) {
-        const QString programs = QCoreApplication::applicationDirPath();
-        converter_ = QDir(programs).filePath(QStringLiteral("Converter"));
-        exiftool_ = findExiftool(programs);
+    explicit Presenter(BatchQueue& queue) : queue_(queue), terminal_(isatty(STDOUT_FILENO) == 1) {
         redraw_.setInterval(250);
         connect(&redraw_, &QTimer::timeout, this, [this] { drawBars(); });
+        connect(&queue, &BatchQueue::codecChosenByWidth, this, [this] {
+            clearBars();
+            say(QStringLiteral("panoramas wider than %1 pixels are H.265 (--codec h264 keeps H.264)")
+                    .arg(kH264WidthLimit));
+        });
+        connect(&queue, &BatchQueue::fileSkipped, this, [this](const QString& file, const QString& reason) {
+            clearBars();
+            say(QStringLiteral("%1: skipped, %2").arg(file, reason));
+        });
+        connect(&queue, &BatchQueue::fileFailed, this, [this](const QString& file, const QString& reason) {
+            bars_.erase(file);
+            clearBars();
+            say(QStringLiteral("%1: %2").arg(file, reason));
+        });
+        connect(&queue, &BatchQueue::fileStarted, this, [this](const QString& file) {
+            bars_[file].clock.start();
+        });
+        connect(&queue, &BatchQueue::fileProgress, this,
+                [this](const QString& file, int percent) { bars_[file].percent = percent; });
+        connect(&queue, &BatchQueue::fileExported, this, [this](const QString& file, const QString& target, qint64 ms) {
+            bars_.erase(file);
+            clearBars();
+            std::printf("%s -> %s (%.1f s)\n", file.toLocal8Bit().constData(),
+                        QDir::toNativeSeparators(target).toLocal8Bit().constData(), double(ms) / 1000);
+            std::fflush(stdout);
+        });
+        connect(&queue, &BatchQueue::fileCancelled, this, [this](const QString& file) {
+            bars_.erase(file);
+            clearBars();
+            say(QStringLiteral("%1: cancelled").arg(file));
+        });
+        connect(&queue, &BatchQueue::finished, this, [this](bool cancelled) { finish(cancelled); });
     }
 
     void start() {
         if (terminal_)
             redraw_.start();
-        fill();
-    }
-
-    // Cancels what runs; the temporaries go with it.
-    void cancelAll() {
-        for (auto& r : running_)
-            r->job->cancel();
-        clearBars();
-        for (auto& r : running_)
-            say(QStringLiteral("%1: cancelled").arg(r->file));
-        failed_ += int(running_.size()) + int(plans_.size());
-        running_.clear();
-        plans_.clear();
-        finish(130);
+        queue_.start();
     }
 
 private:
-    void fill() {
-        while (!plans_.empty() && int(running_.size()) < options_.jobs) {
-            const FilePlan plan = plans_.front();
-            plans_.pop_front();
-            const QString file = files_.takeFirst();
-            ExportJob::Plan job;
-            job.type = plan.type;
-            job.converter = converter_;
-            job.exiftool = exiftool_;
-            job.args = plan.converterArgs;
-            job.mediaPath = job.sourcePath = plan.source;
-            job.exportPath = plan.target;
-            job.tempPath = plan.temporary;
-            auto r = std::make_shared<Running>();
-            r->file = file;
-            r->job = new ExportJob(job, this);
-            r->clock.start();
-            connect(r->job, &ExportJob::progress, this, [r](int p) { r->percent = p; });
-            connect(r->job, &ExportJob::finished, this, [this, r, target = plan.target] {
-                done(r, QString(), target);
-            });
-            connect(r->job, &ExportJob::failed, this, [this, r](const QString& why) { done(r, why, QString()); });
-            running_.push_back(r);
-            r->job->start();
-        }
-        if (running_.empty() && plans_.empty())
-            finish(failed_ > 0 ? 1 : 0);
-    }
-
-    void done(const std::shared_ptr<Running>& r, const QString& failure, const QString& target) {
-        clearBars();
-        if (failure.isEmpty()) {
-            ++exported_;
-            std::printf("%s -> %s (%.1f s)\n", r->file.toLocal8Bit().constData(),
-                        QDir::toNativeSeparators(target).toLocal8Bit().constData(), double(r->clock.elapsed()) / 1000);
-            std::fflush(stdout);
-        } else {
-            ++failed_;
-            say(QStringLiteral("%1: %2").arg(r->file, failure));
-        }
-        running_.erase(std::find(running_.begin(), running_.end(), r));
-        r->job->deleteLater();
-        fill();
-        drawBars();
-    }
+    struct Bar {
+        QElapsedTimer clock;
+        int percent = 0;
+    };
 
     void drawBars() {
-        if (!terminal_ || running_.empty())
+        if (!terminal_ || bars_.empty())
             return;
         QString line;
-        for (const auto& r : running_) {
-            const int filled = r->percent / 5;
+        for (const auto& [file, bar] : bars_) {
+            const int filled = bar.percent / 5;
             QString left = QStringLiteral("--:--");
-            if (r->percent > 0) {
-                const qint64 rest = r->clock.elapsed() * (100 - r->percent) / r->percent / 1000;
+            if (bar.percent > 0) {
+                const qint64 rest = bar.clock.elapsed() * (100 - bar.percent) / bar.percent / 1000;
                 left = QStringLiteral("%1:%2").arg(rest / 60).arg(rest % 60, 2, 10, QLatin1Char('0'));
             }
             line += QStringLiteral("%1 [%2%3] %4% %5 left  ")
-                        .arg(QFileInfo(r->file).fileName(), QString(filled, QLatin1Char('#')),
+                        .arg(QFileInfo(file).fileName(), QString(filled, QLatin1Char('#')),
                              QString(20 - filled, QLatin1Char('.')))
-                        .arg(r->percent)
+                        .arg(bar.percent)
                         .arg(left);
         }
         std::printf("\r\033[K%s", line.toLocal8Bit().constData());
@@ -158,22 +121,20 @@ private:
         barsShown_ = false;
     }
 
-    void finish(int status) {
+    void finish(bool cancelled) {
         redraw_.stop();
         clearBars();
-        std::printf("%d exported, %d failed, %d skipped\n", exported_, failed_, skipped_);
+        // What a signal stopped counts as failed: it was not exported.
+        const int failed = queue_.failedCount() + queue_.cancelledCount();
+        std::printf("%d exported, %d failed, %d skipped\n", queue_.exportedCount(), failed, queue_.skippedCount());
         std::fflush(stdout);
-        QCoreApplication::exit(status);
+        QCoreApplication::exit(cancelled ? 130 : failed > 0 ? 1 : 0);
     }
 
-    BatchOptions options_;
-    std::deque<FilePlan> plans_;  // waiting, in order, with files_
-    QStringList files_;
-    std::vector<std::shared_ptr<Running>> running_;
-    int exported_ = 0, skipped_, failed_;
-    bool terminal_;
+    BatchQueue& queue_;
+    const bool terminal_;
+    std::map<QString, Bar> bars_;  // the running files, by name
     bool barsShown_ = false;
-    QString converter_, exiftool_;
     QTimer redraw_;
 };
 
@@ -197,39 +158,9 @@ int main(int argc, char** argv) {
         std::fputs(kBatchUsage, stderr);
         return 2;
     }
-    std::deque<FilePlan> plans;
-    QStringList files;
-    QSet<QString> targets;
-    int skipped = 0, failed = 0;
-    bool toldCodec = false;
-    for (int k = 0; k < options.files.size(); ++k) {
-        const QString& file = options.files[k];
-        FilePlan plan = planFile(file, options, k);
-        if (plan.outcome == FilePlan::Export && targets.contains(plan.target)) {
-            plan.outcome = FilePlan::Fail;
-            plan.reason = QStringLiteral("%1 is another FILE's output too").arg(plan.target);
-        }
-        if (plan.outcome == FilePlan::Skip) {
-            ++skipped;
-            say(QStringLiteral("%1: skipped, %2").arg(file, plan.reason));
-            continue;
-        }
-        if (plan.outcome == FilePlan::Fail) {
-            ++failed;
-            say(QStringLiteral("%1: %2").arg(file, plan.reason));
-            continue;
-        }
-        if (plan.codecByWidth && !toldCodec) {
-            say(QStringLiteral("panoramas wider than %1 pixels are H.265 (--codec h264 keeps H.264)")
-                    .arg(kH264WidthLimit));
-            toldCodec = true;
-        }
-        targets.insert(plan.target);
-        files << file;
-        plans.push_back(std::move(plan));
-    }
-
-    Batch batch(options, std::move(plans), files, skipped, failed);
+    const QString programs = QCoreApplication::applicationDirPath();
+    BatchQueue queue(options, QDir(programs).filePath(QStringLiteral("Converter")), findExiftool(programs));
+    Presenter presenter(queue);
     // Signals reach the event loop through a pipe: the handler only writes.
     if (pipe(signalPipe) != 0)
         return 1;
@@ -239,11 +170,11 @@ int main(int argc, char** argv) {
     for (int s : {SIGINT, SIGTERM, SIGHUP})
         sigaction(s, &action, nullptr);
     QSocketNotifier signalArrived(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalArrived, &QSocketNotifier::activated, &batch, [&batch] {
+    QObject::connect(&signalArrived, &QSocketNotifier::activated, &queue, [&queue] {
         unsigned char byte;
         [[maybe_unused]] const ssize_t n = read(signalPipe[0], &byte, 1);
-        batch.cancelAll();
+        queue.cancel();
     });
-    QTimer::singleShot(0, &batch, [&batch] { batch.start(); });
+    presenter.start();
     return application.exec();
 }

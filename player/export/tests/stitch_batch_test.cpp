@@ -1,8 +1,10 @@
 // vistamo-stitch as a user runs it: a batch with a standard file, a damaged
 // one and a missing one exports the rest and names each of the others;
 // existing panoramas are kept unless --force; two jobs at once give the
-// files one job gives; usage errors are one line and status 2.
+// files one job gives; a signal keeps what is done; usage errors are one
+// line and status 2.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -121,6 +123,21 @@ TEST_F(StitchBatch, TwoJobsAtOnceGiveTheFilesOfOne) {
     EXPECT_EQ(shellOutput("ffprobe -v error -select_streams v -show_entries stream=width -of default=nw=1:nk=1 '" +
                           one / "twins_pano.mp4" + "'"),
               "640\n");
+}
+
+// A signal while the second file is stitched: the finished panorama stays,
+// the running one's temporary goes, and the count says what was not done.
+TEST_F(StitchBatch, ASignalStopsTheRestAndKeepsWhatIsDone) {
+    ToolOptions stopped;
+    stopped.timeoutMs = 120000;
+    stopped.killSignal = SIGTERM;
+    stopped.killWhenOutputHas = "twins.jpg -> ";
+    const ToolRun run = runTool(kStitch, {dir / "twins.jpg", dir / "twins.mp4"}, stopped);
+    EXPECT_EQ(run.exitCode, 130) << run.err;
+    EXPECT_NE(run.out.find("1 exported, 1 failed, 0 skipped\n"), std::string::npos) << run.out;
+    EXPECT_EQ(readBytes(dir / "twins_pano.jpg").substr(0, 2), "\xff\xd8");
+    EXPECT_EQ(dir.listing(), (std::vector<std::string>{"standard.mp4", "truncated.mp4", "twins.jpg", "twins.mp4",
+                                                       "twins_pano.jpg"}));
 }
 
 TEST(StitchUsage, ErrorsAreOneLineAndStatusTwo) {
