@@ -84,10 +84,27 @@ std::string hiddenName(const std::string& folder, const std::string& name, const
     return folder + "/." + name + "." + std::to_string(getpid()) + "-" + tag + suffix;
 }
 
-// Removes the temporaries of name that writers which no longer run left in
-// folder (only SIGKILL, between naming a finished file and moving it into
-// place, can leave one).
-void removeStaleTemporaries(const std::string& folder, const std::string& name) {
+// The permissions a new file gets: an existing target's, else 0666 less the
+// umask (read from /proc so that no other thread sees the umask change).
+mode_t modeFor(const std::string& target) {
+    struct stat st;
+    if (stat(target.c_str(), &st) == 0)
+        return st.st_mode & 07777;
+    mode_t mask = 022;
+    if (FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status))
+            if (std::sscanf(line, "Umask: %o", &mask) == 1)
+                break;
+        std::fclose(status);
+    }
+    return 0666 & ~mask;
+}
+
+}  // namespace
+
+void removeStaleTemporaries(const std::string& target) {
+    const std::string folder = folderOf(target), name = nameOf(target);
     DIR* dir = opendir(folder.c_str());
     if (!dir)
         return;
@@ -108,25 +125,6 @@ void removeStaleTemporaries(const std::string& folder, const std::string& name) 
     closedir(dir);
 }
 
-// The permissions a new file gets: an existing target's, else 0666 less the
-// umask (read from /proc so that no other thread sees the umask change).
-mode_t modeFor(const std::string& target) {
-    struct stat st;
-    if (stat(target.c_str(), &st) == 0)
-        return st.st_mode & 07777;
-    mode_t mask = 022;
-    if (FILE* status = std::fopen("/proc/self/status", "re")) {
-        char line[256];
-        while (std::fgets(line, sizeof line, status))
-            if (std::sscanf(line, "Umask: %o", &mask) == 1)
-                break;
-        std::fclose(status);
-    }
-    return 0666 & ~mask;
-}
-
-}  // namespace
-
 AtomicOutput::~AtomicOutput() { discard(); }
 
 bool AtomicOutput::open(const std::string& target, const std::vector<std::string>& inputs, Naming naming,
@@ -137,7 +135,7 @@ bool AtomicOutput::open(const std::string& target, const std::vector<std::string
         return false;
     target_ = resolveOutput(target);
     const std::string folder = folderOf(target_), name = nameOf(target_);
-    removeStaleTemporaries(folder, name);
+    removeStaleTemporaries(target_);
     const bool opened = naming == Naming::Unnamed ? openUnnamed(folder) || openNamed(folder, name, false)
                                                   : openNamed(folder, name, true);
     if (!opened) {

@@ -69,6 +69,11 @@ private:
 // Called once by a program's main; libraries never install handlers.
 void installCleanupOnSignals();
 
+// Removes the hidden temporaries of target that writers which no longer run
+// left beside it: only SIGKILL leaves one (a killed converter, or a kill
+// between naming a finished file and moving it into place).
+void removeStaleTemporaries(const std::string& target);
+
 // Whole-file helpers over AtomicOutput.
 bool writeFileAtomically(const std::string& target, const void* data, size_t size,
                          const std::vector<std::string>& inputs, std::string& reason);

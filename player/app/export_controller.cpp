@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "batch_export_dialog.h"
 #include "export_dialog.h"
 #include "gl_view.h"
 #include "lensmeta/lensmeta.h"
@@ -104,6 +105,35 @@ void ExportController::end(bool success) {
 void ExportController::cancel() {
     if (running())
         dialog_->cancelExport();
+    if (batchRunning())
+        batch_->cancelRun();
+}
+
+bool ExportController::batchRunning() const { return batch_ && batch_->running(); }
+
+void ExportController::beginBatch(const QStringList& files) {
+    if (files.isEmpty())
+        return;
+    if (batchRunning()) {
+        // A batch runs: its dialog comes back; a new selection waits for its end.
+        batch_->show();
+        batch_->raise();
+        batch_->activateWindow();
+        return;
+    }
+    delete batch_;
+    batch_ = new exporting::BatchExportDialog(files, &window_);
+    batch_->setTools(converter_, exiftool_);
+    // A closed dialog goes; a running one only hides (and ends shown).
+    connect(batch_, &QDialog::finished, this, [this, dialog = batch_] {
+        dialog->deleteLater();
+        if (batch_ == dialog)
+            batch_ = nullptr;
+    });
+    batch_->move(window_.geometry().center() - batch_->rect().center());
+    batch_->show();
+    batch_->raise();
+    batch_->activateWindow();
 }
 
 }  // namespace vistamo::app

@@ -1,7 +1,9 @@
 // ExportController: the export button's side of the main window. It makes
 // the export dialog for the current file, starts its job, animates the
-// button while the job runs, and tells the end. The job itself runs
-// without blocking (ExportJob); everything here is on the GUI thread.
+// button while the job runs, and tells the end. It also keeps the
+// playlist's batch export (one BatchExportDialog at a time). The jobs run
+// without blocking (ExportJob, BatchQueue); everything here is on the GUI
+// thread.
 #pragma once
 
 #include <QObject>
@@ -14,6 +16,7 @@ class QTimer;
 class QToolButton;
 
 namespace vistamo::exporting {
+class BatchExportDialog;
 class ExportDialog;
 }
 namespace vistamo::ui {
@@ -48,8 +51,14 @@ public:
     void begin();
     void animate();
     void end(bool success);
-    // Stops a running export (the window closes).
+    // Stops the running exports, single and batch (the window closes).
     void cancel();
+
+    // The playlist's "Export selected…": the running batch's dialog again,
+    // or a new batch of files.
+    void beginBatch(const QStringList& files);
+    exporting::BatchExportDialog* batchDialog() const { return batch_; }
+    bool batchRunning() const;
 
 private:
     MainWindow& window_;
@@ -57,6 +66,7 @@ private:
     QTimer* animation_;
     int frame_ = 1;  // the button's animation frame, 1 to 14
     exporting::ExportDialog* dialog_ = nullptr;
+    exporting::BatchExportDialog* batch_ = nullptr;  // shown or running; a child of the window
     QString converter_, exiftool_, userFolder_;
     std::function<int(exporting::ExportDialog&)> runDialog_;
 };

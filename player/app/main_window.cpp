@@ -119,6 +119,8 @@ MainWindow::MainWindow(QWidget* parent, const QString& locale, const QString& se
     connect(typeDialog_->twinsButton(), &QPushButton::clicked, this, &MainWindow::choseTwins, Qt::DirectConnection);
     connect(playList(), &playlist::PlayList::AddFiles, this, &MainWindow::OnAddFilesToPlayList);
     connect(playList(), &playlist::PlayList::StartPlay, this, &MainWindow::OnPlayListDoubleClicked);
+    connect(playList(), &playlist::PlayList::ExportSelected, this,
+            [this](const QStringList& files) { exporter_->beginBatch(files); });
     connect(playList(), &playlist::PlayList::StopPlay, this, &MainWindow::OnDeleteCurrentPlay);
 
     form_->chose_drop_label_->setText(tr("Please drop your file"));
@@ -533,6 +535,7 @@ void MainWindow::setExportDialogRunner(std::function<int(exporting::ExportDialog
     exporter_->setDialogRunner(std::move(runner));
 }
 exporting::ExportDialog* MainWindow::exportDialog() const { return exporter_->dialog(); }
+exporting::BatchExportDialog* MainWindow::batchExportDialog() const { return exporter_->batchDialog(); }
 
 // -- Update and language.
 
@@ -590,7 +593,7 @@ void MainWindow::OnCapture() {
 // -- Window events.
 
 void MainWindow::OnCloseBtnClicked() {
-    if (exporter_->running()) {
+    if (exporter_->running() || exporter_->batchRunning()) {
         ui::Feedback dialog(this);
         dialog.setFixedSize(400, 200);
         dialog.setLeftButtonText(tr("Close"));

@@ -36,6 +36,7 @@ class VideoOutput;
 }
 
 namespace vistamo::exporting {
+class BatchExportDialog;
 class ExportDialog;
 }
 
@@ -108,6 +109,8 @@ public:
     void setExportFolder(const QString& folder);
     void setExportDialogRunner(std::function<int(exporting::ExportDialog&)> runner);
     exporting::ExportDialog* exportDialog() const;
+    // The playlist's batch export while its dialog is open (or its run goes on).
+    exporting::BatchExportDialog* batchExportDialog() const;
 
     // The update check: asks the version file at the update address (the
     // build's, empty by default: then nothing is sent) and offers a newer

@@ -175,18 +175,27 @@ FilePlan planFile(const QString& given, const BatchOptions& options, int index) 
     plan.source = path;
     plan.type = exportTypeFor(kind, isImage);
     plan.width = options.width > 0 ? options.width : sourceWidth - sourceWidth % 2;
+    const bool player = options.host == BatchOptions::Player;
     if (!widthAccepted(QString::number(plan.width), sourceWidth))
-        return failed(QStringLiteral("--width %1 is wider than the source (%2)").arg(plan.width).arg(sourceWidth));
+        return failed(QStringLiteral("%1 %2 is wider than the source (%3)")
+                          .arg(player ? QStringLiteral("the width") : QStringLiteral("--width"))
+                          .arg(plan.width)
+                          .arg(sourceWidth));
 
     const QString name = QFileInfo(panoPathFor(path)).fileName();
     const QString folder = options.outputDir.isEmpty() ? QFileInfo(path).absolutePath() : options.outputDir;
     plan.target = QDir(folder).absoluteFilePath(name);
     if (QFileInfo::exists(plan.target) && !options.force)
-        return failed(QStringLiteral("%1 exists (--force replaces it)").arg(QDir::toNativeSeparators(plan.target)));
+        return failed(QStringLiteral("%1 exists (%2)")
+                          .arg(QDir::toNativeSeparators(plan.target),
+                               player ? QStringLiteral("\"Replace existing panoramas\" replaces it")
+                                      : QStringLiteral("--force replaces it")));
     // Hidden beside the target, named for this run and file, with the
     // target's extension (the converter goes by it).
-    plan.temporary = QDir(folder).absoluteFilePath(QStringLiteral(".%1.vistamo-stitch-%2-%3.%4")
+    plan.temporary = QDir(folder).absoluteFilePath(QStringLiteral(".%1.%2-%3-%4.%5")
                                                        .arg(QFileInfo(name).completeBaseName())
+                                                       .arg(player ? QStringLiteral("vistamo-player")
+                                                                   : QStringLiteral("vistamo-stitch"))
                                                        .arg(getpid())
                                                        .arg(index)
                                                        .arg(QFileInfo(name).suffix()));

@@ -22,6 +22,10 @@ struct BatchOptions {
     int jobs = 1;
     bool force = false;   // replace existing outputs
     QStringList files;
+    // Who runs the batch: it names the temporaries, and the reasons speak of
+    // the command's options or of the player's form.
+    enum Host { CommandLine, Player };
+    Host host = CommandLine;
 };
 
 // Reads the arguments after the program's name; false with a one-line

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "atomic_output.h"
 #include "file_placer.h"
 #include "spherical_metadata.h"
 #include "still_tagger.h"
@@ -191,10 +192,18 @@ void ExportJob::cancel() {
     stopCopy_ = true;
     watchdog_->stop();
     if (process_->state() != QProcess::NotRunning) {
+        // SIGTERM twice: one that comes between the child's fork and its
+        // exec reaches this program's handler, not the converter's.
         process_->terminate();
-        if (!process_->waitForFinished(3000)) {
-            process_->kill();
-            process_->waitForFinished(3000);
+        if (!process_->waitForFinished(1000)) {
+            process_->terminate();
+            if (!process_->waitForFinished(2000)) {
+                process_->kill();
+                process_->waitForFinished(3000);
+                // A killed converter cannot remove its own temporary.
+                if (!plan_.tempPath.isEmpty())
+                    files::removeStaleTemporaries(QFile::encodeName(plan_.tempPath).toStdString());
+            }
         }
     }
     joinWorker();

@@ -40,7 +40,8 @@ public:
 
     void start();
     // Stops the run: the converter gets SIGTERM (so that it removes its own
-    // temporary), then SIGKILL after 3 s; a copy stops; the temporary goes.
+    // temporary), again after 1 s, then SIGKILL after 3 s (and its temporary
+    // is removed for it); a copy stops; the temporary goes.
     // Neither finished() nor failed() follows.
     void cancel();
     bool running() const { return running_; }

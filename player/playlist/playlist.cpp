@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QMenu>
 #include <QMimeData>
 #include <QTableView>
 #include <QTime>
@@ -41,6 +42,14 @@ PlayList::PlayList(QWidget* parent) : QFrame(parent), form_(new Ui::PlayList), m
     connect(form_->add_btn_, &QPushButton::clicked, this, &PlayList::AddBtnClicked);
     connect(form_->remove_btn_, &QPushButton::clicked, this, &PlayList::DeleteItem);
     connect(table_, &QTableView::doubleClicked, this, &PlayList::OnRowDoubleClicked);
+    connect(form_->export_btn_, &QPushButton::clicked, this, &PlayList::OnExportClicked);
+    form_->export_btn_->setText(tr("Export selected…"));
+    form_->export_btn_->setToolTip(tr("Stitch the selected files into panoramas, one after another"));
+    form_->export_btn_->setEnabled(false);
+    connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { form_->export_btn_->setEnabled(table_->selectionModel()->hasSelection()); });
+    table_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(table_, &QWidget::customContextMenuRequested, this, &PlayList::OnContextMenu);
     showMessage_ = [this](const QString& text) {
         ui::Feedback message(this);
         message.setFixedSize(400, 200);
@@ -57,6 +66,39 @@ PlayList::~PlayList() { delete form_; }
 
 QPushButton* PlayList::addButton() const { return form_->add_btn_; }
 QPushButton* PlayList::removeButton() const { return form_->remove_btn_; }
+QPushButton* PlayList::exportButton() const { return form_->export_btn_; }
+
+QStringList PlayList::selectedPaths() const {
+    QModelIndexList selected = table_->selectionModel()->selectedRows(1);
+    std::sort(selected.begin(), selected.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    QStringList paths;
+    for (const QModelIndex& index : selected)
+        paths << model_->entry(index.row()).path;
+    return paths;
+}
+
+void PlayList::OnExportClicked() {
+    const QStringList paths = selectedPaths();
+    if (!paths.isEmpty())
+        emit ExportSelected(paths);
+}
+
+void PlayList::OnContextMenu(const QPoint& where) {
+    // A right click on a row outside the selection selects that row, as
+    // file managers do.
+    const QModelIndex at = table_->indexAt(where);
+    if (at.isValid() && !table_->selectionModel()->isRowSelected(at.row(), QModelIndex()))
+        table_->selectRow(at.row());
+    if (!table_->selectionModel()->hasSelection())
+        return;
+    QMenu menu(this);
+    menu.setStyleSheet(QStringLiteral("QMenu{background-color:#212121; color:#ffffff;} "
+                                      "QMenu::item:selected{background-color:#ffe200; color:#181818;}"));
+    connect(menu.addAction(tr("Export selected…")), &QAction::triggered, this, &PlayList::OnExportClicked);
+    connect(menu.addAction(tr("Remove from the list")), &QAction::triggered, this, &PlayList::DeleteItem);
+    menu.exec(table_->viewport()->mapToGlobal(where));
+}
 int PlayList::rowCount() const { return model_->rowCount(); }
 int PlayList::currentRow() const { return model_->current(); }
 const PlaylistEntry& PlayList::entryAt(int row) const { return model_->entry(row); }

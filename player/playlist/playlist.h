@@ -1,7 +1,8 @@
 // PlayList: the panel of files the user has played or added. One row per
 // file (name and duration or suffix), the playing one highlighted; double
-// click starts a file, "-" removes the selected rows, files dropped on it
-// are offered to the main window. The rows live in a PlaylistModel shown by
+// click starts a file, "-" removes the selected rows, "Export selected…"
+// (a button and the rows' context menu) offers them for a batch export,
+// files dropped on it are offered to the main window. The rows live in a PlaylistModel shown by
 // a QTableView, and are kept in the playlist file, which is written whole
 // and replaced atomically whenever they change. GUI thread only.
 #pragma once
@@ -51,6 +52,9 @@ public:
     PlaylistModel* model() const { return model_; }
     QPushButton* addButton() const;
     QPushButton* removeButton() const;
+    QPushButton* exportButton() const;
+    // The selected rows' files, in the list's order.
+    QStringList selectedPaths() const;
     int rowCount() const;
     int currentRow() const;
     // The row's entry; row must be below rowCount().
@@ -67,12 +71,15 @@ signals:
     void StopPlay();
     void StartPlay(QString path, int model);
     void AddFiles(QStringList files);
+    void ExportSelected(QStringList files);
 
 public slots:
     void DeleteItem();
 
 private slots:
     void OnRowDoubleClicked(const QModelIndex& index);
+    void OnExportClicked();
+    void OnContextMenu(const QPoint& where);
 
 protected:
     void enterEvent(QEvent* event) override;

@@ -213,6 +213,133 @@
     </message>
 </context>
 <context>
+    <name>vistamo::exporting::BatchExportDialog</name>
+    <message>
+        <source>Please select the folder to save the results</source>
+        <translation>请选择保存结果的文件夹</translation>
+    </message>
+    <message>
+        <source>Export selected files</source>
+        <translation>导出所选文件</translation>
+    </message>
+    <message>
+        <source>1 file selected</source>
+        <translation>已选择 1 个文件</translation>
+    </message>
+    <message>
+        <source>%1 files selected</source>
+        <translation>已选择 %1 个文件</translation>
+    </message>
+    <message>
+        <source>Beside each file</source>
+        <translation>与各文件相同的位置</translation>
+    </message>
+    <message>
+        <source>Browse</source>
+        <translation>浏览</translation>
+    </message>
+    <message>
+        <source>By width</source>
+        <translation>按宽度</translation>
+    </message>
+    <message>
+        <source>H.264 up to %1 pixels wide, H.265 above: many phones and graphics cards cannot play H.264 wider.</source>
+        <translation>宽度不超过 %1 像素时使用 H.264，超过时使用 H.265：许多手机和显卡无法播放更宽的 H.264。</translation>
+    </message>
+    <message>
+        <source>The source&apos;s width</source>
+        <translation>源文件的宽度</translation>
+    </message>
+    <message>
+        <source>Width</source>
+        <translation>宽度</translation>
+    </message>
+    <message>
+        <source>Replace existing panoramas</source>
+        <translation>替换已有的全景</translation>
+    </message>
+    <message>
+        <source>Files</source>
+        <translation>文件</translation>
+    </message>
+    <message>
+        <source>Folder</source>
+        <translation>文件夹</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>格式</translation>
+    </message>
+    <message>
+        <source>Bitrate</source>
+        <translation>码率</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>尺寸</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>导出</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>%1 is not a folder.</source>
+        <translation>%1 不是文件夹。</translation>
+    </message>
+    <message>
+        <source>The width must be even.</source>
+        <translation>宽度必须是偶数。</translation>
+    </message>
+    <message>
+        <source>Exporting %1 (%2 of %3)</source>
+        <translation>正在导出 %1（第 %2 个，共 %3 个）</translation>
+    </message>
+    <message>
+        <source>skipped, %1</source>
+        <translation>已跳过，%1</translation>
+    </message>
+    <message>
+        <source>Preparing…</source>
+        <translation>正在准备…</translation>
+    </message>
+    <message>
+        <source>Files left: %1</source>
+        <translation>剩余文件：%1</translation>
+    </message>
+    <message>
+        <source>Stopped between two files</source>
+        <translation>在两个文件之间停止</translation>
+    </message>
+    <message>
+        <source>Stopped during %1</source>
+        <translation>在导出 %1 时停止</translation>
+    </message>
+    <message>
+        <source>Export cancelled</source>
+        <translation>导出已取消</translation>
+    </message>
+    <message>
+        <source>Export finished</source>
+        <translation>导出完成</translation>
+    </message>
+    <message>
+        <source>Not exported: %1</source>
+        <translation>未导出：%1</translation>
+    </message>
+    <message>
+        <source>%1 exported, %2 failed, %3 skipped</source>
+        <translation>%1 个已导出，%2 个失败，%3 个已跳过</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+</context>
+<context>
     <name>vistamo::exporting::ExportDialog</name>
     <message>
         <source>Wider than %1 pixels: H.265 is proposed, because many phones and graphics cards cannot play H.264 this wide.</source>
@@ -335,6 +462,18 @@
     <message>
         <source>Cannot open %1: %2. It will be removed from the play list.</source>
         <translation>无法打开 %1：%2。它将从播放列表中移除。</translation>
+    </message>
+    <message>
+        <source>Export selected…</source>
+        <translation>导出所选…</translation>
+    </message>
+    <message>
+        <source>Stitch the selected files into panoramas, one after another</source>
+        <translation>将所选文件依次拼接为全景</translation>
+    </message>
+    <message>
+        <source>Remove from the list</source>
+        <translation>从列表中移除</translation>
     </message>
 </context>
 <context>

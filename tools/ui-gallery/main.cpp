@@ -6,6 +6,8 @@
 // With a translation file the pictures show its language.
 #include <QApplication>
 #include <QDir>
+#include <QItemSelectionModel>
+#include <QTableView>
 #include <QLabel>
 #include <QSlider>
 #include <QTableWidget>
@@ -15,12 +17,14 @@
 #include <cstdio>
 
 #include "about.h"
+#include "batch_export_dialog.h"
 #include "bottom_bar.h"
 #include "custom_menu.h"
 #include "export_dialog.h"
 #include "export_plan.h"
 #include "feedback.h"
 #include "playlist.h"
+#include "playlist_model.h"
 #include "resources.h"
 #include "title_bar.h"
 #include "video_type_dlg.h"
@@ -116,6 +120,10 @@ int main(int argc, char** argv) {
     list.AddMedia(QStringLiteral("/home/user/Pictures/summit.JPG"), true, 0, false);
     list.AddMedia(QStringLiteral("/home/user/Videos/雪山.mov"), false, 95000, true);
     list.AddMedia(QStringLiteral("/home/user/Videos/garden.flv"), false, 12000, false);
+    // Two rows selected: "Export selected…" is offered.
+    list.table()->selectRow(0);
+    list.table()->selectionModel()->select(list.model()->index(3, 1),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
     ok &= save(list, out, "playlist.png");
     QWidget window;
     app::BottomBar controls(&window);
@@ -128,5 +136,9 @@ int main(int argc, char** argv) {
                            "export-video.png");
     ok &= saveExportDialog(exporting::TwinsImage, QStringLiteral("/home/user/Pictures/summit.jpg"), 5760, out,
                            "export-still.png");
+    exporting::BatchExportDialog batch({QStringLiteral("/home/user/Videos/beach walk.mp4"),
+                                        QStringLiteral("/home/user/Videos/garden.flv")},
+                                       nullptr);
+    ok &= save(batch, out, "export-batch.png");
     return ok ? 0 : 1;
 }
