@@ -1,13 +1,14 @@
 // vistamo-stitch as a user runs it: a batch with a standard file, a damaged
 // one and a missing one exports the rest and names each of the others;
 // existing panoramas are kept unless --force; two jobs at once give the
-// files one job gives; a signal keeps what is done; usage errors are one
-// line and status 2.
+// files one job gives; a wide HEVC source stays HEVC; a signal keeps what
+// is done; usage errors are one line and status 2.
 #include <gtest/gtest.h>
 #include <signal.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -123,6 +124,30 @@ TEST_F(StitchBatch, TwoJobsAtOnceGiveTheFilesOfOne) {
     EXPECT_EQ(shellOutput("ffprobe -v error -select_streams v -show_entries stream=width -of default=nw=1:nk=1 '" +
                           one / "twins_pano.mp4" + "'"),
               "640\n");
+}
+
+// A camera's full 5760 x 2880 clip in HEVC: the default codec is HEVC (said
+// once), tagged hvc1, at the source's full size.
+TEST_F(StitchBatch, AWideHevcSourceExportsToHevc) {
+    const std::string wide = dir / "wide.mp4";
+    // Our sample, scaled up to the camera's size and re-encoded; its
+    // calibration tag goes along.
+    ASSERT_EQ(std::system(("ffmpeg -hide_banner -loglevel error -y -i '" + kSamples +
+                           "/twins.mp4' -frames:v 3 -an -vf scale=5760:2880 -c:v libx265 -preset ultrafast "
+                           "-x265-params log-level=error -tag:v hvc1 -map_metadata 0 -movflags use_metadata_tags '" +
+                           wide + "'")
+                              .c_str()),
+              0);
+    const ToolRun run = stitch({wide});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.errLines(), std::vector<std::string>{"vistamo-stitch: panoramas wider than 4096 pixels are H.265 "
+                                                       "(--codec h264 keeps H.264)"});
+    EXPECT_EQ(shellOutput("ffprobe -v error -select_streams v -show_entries stream=codec_name,codec_tag_string,width,"
+                          "height -of csv=p=0 '" + dir / "wide_pano.mp4" + "'")
+                  .rfind("hevc,hvc1,5760,2880,\n", 0),
+              0u);
+    EXPECT_NE(shellOutput("ffprobe -v error -show_streams '" + dir / "wide_pano.mp4" + "'").find("projection=equirectangular"),
+              std::string::npos);
 }
 
 // A signal while the second file is stitched: the finished panorama stays,
