@@ -1,5 +1,5 @@
-// spherical-inject IN OUT [--quiet]: writes IN with Spherical Video V1
-// metadata in every video track as OUT. IN is never written; OUT appears
+// spherical-inject [--quiet] IN OUT: writes IN with Spherical Video V1 and
+// V2 metadata in every video track as OUT. IN is never written; OUT appears
 // only when complete. The box tree and the model's trace go to stdout
 // (--quiet hides them), a failure is one line on stderr.
 #include <QCoreApplication>
