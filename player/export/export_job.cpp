@@ -6,6 +6,10 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 
@@ -19,10 +23,32 @@ namespace {
 
 std::string local(const QString& path) { return QDir::fromNativeSeparators(path).toLocal8Bit().toStdString(); }
 
+// The converter's process, tied to ours: it gets SIGTERM (and so removes
+// its temporary) when this program dies, even of SIGKILL, and it starts
+// with the default signal actions, so that a signal between fork and exec
+// is not taken by this program's handlers.
+class ConverterProcess : public QProcess {
+public:
+    explicit ConverterProcess(QObject* parent) : QProcess(parent), parent_(getpid()) {}
+
+protected:
+    void setupChildProcess() override {
+        // In the child, between fork and exec: async-signal-safe calls only.
+        for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE})
+            ::signal(s, SIG_DFL);
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent_)
+            _exit(1);  // this program died before the tie was made
+    }
+
+private:
+    const pid_t parent_;
+};
+
 }  // namespace
 
 ExportJob::ExportJob(Plan plan, QObject* parent)
-    : QObject(parent), plan_(std::move(plan)), process_(new QProcess(this)), watchdog_(new QTimer(this)) {
+    : QObject(parent), plan_(std::move(plan)), process_(new ConverterProcess(this)), watchdog_(new QTimer(this)) {
     process_->setWorkingDirectory(QFileInfo(plan_.converter).absolutePath());
     process_->setReadChannel(QProcess::StandardError);
     process_->setProcessChannelMode(QProcess::SeparateChannels);

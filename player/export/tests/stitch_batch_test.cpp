@@ -5,6 +5,7 @@
 // is done; usage errors are one line and status 2.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -163,6 +164,21 @@ TEST_F(StitchBatch, ASignalStopsTheRestAndKeepsWhatIsDone) {
     EXPECT_EQ(readBytes(dir / "twins_pano.jpg").substr(0, 2), "\xff\xd8");
     EXPECT_EQ(dir.listing(), (std::vector<std::string>{"standard.mp4", "truncated.mp4", "twins.jpg", "twins.mp4",
                                                        "twins_pano.jpg"}));
+}
+
+// SIGKILL cannot be caught: the converter learns of it (its progress pipe
+// breaks, and the kernel sends it SIGTERM) and removes its temporary itself.
+TEST_F(StitchBatch, AKillLeavesNoTemporaryBehind) {
+    ToolOptions killed;
+    killed.timeoutMs = 120000;
+    killed.killSignal = SIGKILL;
+    killed.killAfterMs = 1200;
+    const ToolRun run = runTool(kStitch, {"--force", dir / "twins.mp4"}, killed);
+    ASSERT_EQ(run.signal, SIGKILL);
+    const std::vector<std::string> before = {"standard.mp4", "truncated.mp4", "twins.jpg", "twins.mp4"};
+    for (int k = 0; k < 100 && dir.listing() != before; ++k)
+        usleep(50000);
+    EXPECT_EQ(dir.listing(), before);
 }
 
 TEST(StitchUsage, ErrorsAreOneLineAndStatusTwo) {
