@@ -105,8 +105,10 @@ void ExportController::end(bool success) {
 void ExportController::cancel() {
     if (running())
         dialog_->cancelExport();
-    if (batchRunning())
+    if (batchRunning()) {
         batch_->cancelRun();
+        batch_->hide();  // the window closes: no news of the end
+    }
 }
 
 bool ExportController::batchRunning() const { return batch_ && batch_->running(); }
