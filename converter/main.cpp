@@ -1,8 +1,10 @@
 // Converter: the command-line host of Loomfold that the player's export
 // starts.
 //
-//   Converter MODE INPUT OUTPUT WIDTH HEIGHT CALIBRATION 0 BITRATE_MBPS [CODEC]
+//   Converter MODE INPUT OUTPUT WIDTH HEIGHT CALIBRATION 0 BITRATE_MBPS [CODEC] [--no-match]
 //
+// A two-lens job matches the lenses' exposure and colour at the seams
+// unless --no-match is given last.
 // CODEC, for the video modes, is "h264" (the default) or "hevc" (Main
 // profile, 8-bit 4:2:0, at the same bit rate, tagged "hvc1").
 // MODE "image" stitches a two-lens still, "sphere-image" a one-lens still
@@ -40,12 +42,14 @@ constexpr long kMaxSide = 16384;  // the largest render target a GL driver offer
 constexpr long kMaxMbps = 1000;   // far above any camera's own rate
 
 const char* const kUsage =
-    "usage: Converter MODE INPUT OUTPUT WIDTH HEIGHT CALIBRATION 0 BITRATE_MBPS [CODEC]\n"
+    "usage: Converter MODE INPUT OUTPUT WIDTH HEIGHT CALIBRATION 0 BITRATE_MBPS [CODEC] [--no-match]\n"
     "  MODE: image (two-lens still), sphere-image (one-lens still),\n"
     "        video (two-lens video), sphere-video (one-lens video)\n"
     "  CALIBRATION: the lens text, or empty to use the one the video carries\n"
     "  WIDTH, HEIGHT: 1 to 16384; BITRATE_MBPS: 1 to 1000\n"
-    "  CODEC (videos): h264 (the default) or hevc\n";
+    "  CODEC (videos): h264 (the default) or hevc\n"
+    "  --no-match: leave the two lenses' exposure and colour as recorded\n"
+    "              (by default they are matched at the seams)\n";
 
 // Prints a progress line when the figure has grown.
 void progress(int percent) {
@@ -108,6 +112,12 @@ int main(int argc, char** argv) {
     SetLoomfoldLogSink(engineLineToStdout, nullptr);
     // FFmpeg's own lines go into the engine log, not onto stderr.
     av_log_set_callback(LoomfoldMediaLogHook);
+    // The eight positional arguments, then CODEC, then options.
+    bool matchLenses = true;
+    while (argc > 9 && std::strcmp(argv[argc - 1], "--no-match") == 0) {
+        matchLenses = false;
+        --argc;
+    }
     if (argc != 9 && argc != 10) {
         std::fputs(kUsage, stderr);
         return 2;
@@ -156,6 +166,7 @@ int main(int argc, char** argv) {
     job.calibration = *argv[6] || !video ? argv[6] : nullptr;
     job.video_bitrate = bitrateMbps * 1000;
     job.video_codec = codec == "hevc" ? 1 : 0;
+    job.match_lenses = matchLenses ? 1 : 0;
     auto* delegate = new VideoStitchDelegate;
     delegate->videoStitchError = [&error](int, const std::string& message) { error = message; };
     delegate->videoStitchState = [](int64_t current, int64_t total) {

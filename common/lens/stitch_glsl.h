@@ -78,6 +78,16 @@
     "mediump vec3 yuvSample(highp vec2 t) { return texture2D(SamplerY, t).rgb; }\n" \
     VST_GLSL_YUV_CONVERT
 
+// Lens matching (lens_match.h): a lens' colour under its gains, at most 1,
+// before the seam blend. The host sets both uniforms (unit gains when
+// matching is off): left unset they would be 0.
+#define VST_GLSL_LENS_MATCH                                                    \
+    "uniform mediump vec3 lensGainA;\n"                                        \
+    "uniform mediump vec3 lensGainB;\n"                                        \
+    "mediump vec4 matchLens(mediump vec4 c, mediump vec3 gain) {\n"            \
+    "    return vec4(min(c.rgb * gain, vec3(1.0)), c.a);\n"                    \
+    "}\n"
+
 // The Twins seam blend at longitude `degree` (0..360): lens B fills the
 // longitudes from s0 up to s1 (s0 < s1), lens A the rest, and each seam is
 // a linear cross-fade 2m degrees wide. The view passes its lens seams (in

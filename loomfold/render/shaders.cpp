@@ -42,7 +42,7 @@ const char* const kTwinsVertex = VST_GLSL_DESKTOP_110 VST_GLSL_TWINS_VERTEX;
 // Blends the lenses across two fixed seams at longitudes 90 and 270; the
 // band is half the mask angle wide at and below the equator and widens
 // towards the top pole.
-const char* const kTwinsFragment = VST_GLSL_DESKTOP_110 VST_GLSL_YUV_TO_RGB("") VST_GLSL_SEAM_BLEND R"(
+const char* const kTwinsFragment = VST_GLSL_DESKTOP_110 VST_GLSL_YUV_TO_RGB("") VST_GLSL_LENS_MATCH VST_GLSL_SEAM_BLEND R"(
 uniform sampler2D u_Texture;
 uniform float v_maskdegree;
 uniform float forward;
@@ -57,8 +57,8 @@ varying float v_pos_x;
 varying float v_pos_y;
 varying float v_pos_z;
 void main() {
-    vec4 colA = vec4(yuvToRgb(v_TexCoordinateA), 1.0);
-    vec4 colB = vec4(yuvToRgb(v_TexCoordinateB), 1.0);
+    vec4 colA = matchLens(vec4(yuvToRgb(v_TexCoordinateA), 1.0), lensGainA);
+    vec4 colB = matchLens(vec4(yuvToRgb(v_TexCoordinateB), 1.0), lensGainB);
     if (modetype > 2.5) {
         gl_FragColor = vec4(1.0, 0.0, 0.0, 1.0);
         return;

@@ -62,6 +62,8 @@ bool StitchRenderer::initialise() {
             uModeType_ = glGetUniformLocation(program_, "modetype");
             uYaw0_ = glGetUniformLocation(program_, "yaw0");
             uYaw1_ = glGetUniformLocation(program_, "yaw1");
+            uGainA_ = glGetUniformLocation(program_, "lensGainA");
+            uGainB_ = glGetUniformLocation(program_, "lensGainB");
             LF_LOG(kLogInfo, "twin_initShader mProgramHandle %u", program_);
         }
     } else if (mode_ == kModeStandard) {
@@ -234,6 +236,8 @@ bool StitchRenderer::render() {
         glUniform1f(uIsYuv_, 1.0f);
         glUniform1f(uYaw0_, yaw0_);
         glUniform1f(uYaw1_, yaw1_);
+        glUniform3fv(uGainA_, 1, gains_.a.data());
+        glUniform3fv(uGainB_, 1, gains_.b.data());
         if (!std::isnan(lens_.fov2))
             glUniform1f(uMask_, lens_.fov2 - 180);
         glUniform1f(uModeType_, 2.0f);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "calibration.h"
+#include "lens_match.h"
 #include "media_frames.h"
 
 namespace loomfold {
@@ -64,6 +65,9 @@ public:
     const std::vector<float>& texCoordsB() const { return coordsB_; }
     // The Twins program's v_maskdegree (0, its default, when fov2 is no number).
     float maskDegree() const { return std::isnan(lens_.fov2) ? 0.0f : lens_.fov2 - 180; }
+    // Twins: the lenses' gains, unit until set (lens_match.h).
+    void setLensGains(const vistamo::lens::LensGains& gains) { gains_ = gains; }
+    const vistamo::lens::LensGains& lensGains() const { return gains_; }
     float yaw0() const { return yaw0_; }
     float yaw1() const { return yaw1_; }
 
@@ -78,7 +82,8 @@ private:
     unsigned program_ = 0;
     int uMvp_ = -1, aPosition_ = -1, aTexA_ = -1, aTexB_ = -1;
     int uSampler_[3] = {-1, -1, -1}, uMatrix_ = -1, uOffset_ = -1, uTexture_ = -1, uIsYuv_ = -1;
-    int uMask_ = -1, uModeType_ = -1, uYaw0_ = -1, uYaw1_ = -1;
+    int uMask_ = -1, uModeType_ = -1, uYaw0_ = -1, uYaw1_ = -1, uGainA_ = -1, uGainB_ = -1;
+    vistamo::lens::LensGains gains_;
     unsigned textures_[3] = {0, 0, 0};
     unsigned framebuffer_ = 0, renderbuffer_ = 0;
     bool framebufferComplete_ = false;

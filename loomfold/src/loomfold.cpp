@@ -18,7 +18,7 @@ void LoomfoldMediaLogHook(void* context, int level, const char* format, va_list 
 int fnLoomfold() { return 42; }
 
 Loomfold::Loomfold()
-    : input_path(nullptr), output_path(nullptr), calibration(nullptr), reserved_flag(0), video_codec(0), engine(nullptr),
+    : input_path(nullptr), output_path(nullptr), calibration(nullptr), reserved_flag(0), video_codec(0), match_lenses(1), engine(nullptr),
       delegate(nullptr) {}
 
 Loomfold::~Loomfold() {
@@ -42,6 +42,7 @@ Loomfold& Loomfold::operator=(const Loomfold& other) {
     reserved_flag = other.reserved_flag;
     video_bitrate = other.video_bitrate;
     video_codec = other.video_codec;
+    match_lenses = other.match_lenses;
     engine = other.engine;
     delegate = other.delegate;
     return *this;

@@ -28,6 +28,7 @@ extern "C" {
 #include "colour_rule.h"
 #include "file_guard.h"
 #include "jpeg_probe.h"
+#include "lens_overlap.h"
 
 using loomfold::kLogDebug;
 using loomfold::kLogError;
@@ -165,6 +166,7 @@ bool LoomfoldCore::initialise(const Loomfold& f) {
     cp_.end_callback = [this] { endFrameCallBack(); };
     cp_.output.video_bitrate = bitrate_;
     cp_.output.video_codec = f.video_codec == 1 ? loomfold::VideoCodec::Hevc : loomfold::VideoCodec::H264;
+    matchLenses_ = f.match_lenses != 0;
     cp_.output.url = outputPath_;
     cp_.output.format_name = "mp4";
 
@@ -403,6 +405,22 @@ void LoomfoldCore::endFrameCallBack() {
     condNonEmpty_.notify_all();
 }
 
+void LoomfoldCore::matchLenses(const loomfold::stitch_frame& frame) {
+    if (!matchLenses_) {
+        renderer_.setLensGains({});
+        return;
+    }
+    // The bands are half the mask angle wide at the equator.
+    const std::vector<vistamo::lens::LensPair> pairs =
+        loomfold::overlapPairs(frame, renderer_.texCoordsA(), renderer_.texCoordsB(), renderer_.maskDegree() / 2);
+    size_t used = 0;
+    const vistamo::lens::LensGains gains = vistamo::lens::estimateLensGains(pairs.data(), pairs.size(), {}, &used);
+    renderer_.setLensGains(gains);
+    LF_LOG(kLogInfo, "lens match: %zu of %zu pairs; gains A %.3f %.3f %.3f, B %.3f %.3f %.3f", used, pairs.size(),
+           double(gains.a[0]), double(gains.a[1]), double(gains.a[2]), double(gains.b[0]), double(gains.b[1]),
+           double(gains.b[2]));
+}
+
 int LoomfoldCore::stitchImage() {
     if (!window_) {
         fail("the engine has no GL context");
@@ -490,6 +508,8 @@ int LoomfoldCore::stitchImage() {
         fail("the circle found on the picture cannot be used: " + renderer_.problem());
         return -1;
     }
+    if (mode_ == loomfold::kModeTwins)
+        matchLenses(frame);
     if (!renderer_.render()) {
         fail("the offscreen framebuffer cannot be used");
         return -1;

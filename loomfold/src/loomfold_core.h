@@ -34,6 +34,9 @@ public:
     // Twins video frames are stitched on the CPU (the default) or by the GL
     // renderer; both give the same pixels to within rounding.
     void setCpuTwins(bool cpu) { cpuTwins_ = cpu; }
+    // Twins: the lenses' exposure and colour are matched at the seams (the
+    // default), or left as recorded; set before the job.
+    void setMatchLenses(bool match) { matchLenses_ = match; }
     // Why the last job failed, in more words than videoStitchError's.
     const std::string& lastProblem() const { return lastProblem_; }
 
@@ -54,6 +57,10 @@ private:
     // Renders and encodes current_frame_; the reason when the job must end.
     std::string renderCurrentFrame();
     std::string requestCalibration(uint8_t* bgr, int width, int height, int channels);
+    // Twins: estimates the lenses' gains from frame (whose texture
+    // coordinates are prepared) and gives them to the renderer; unit gains
+    // when matching is off.
+    void matchLenses(const loomfold::stitch_frame& frame);
 
     // -- Set by initialise; read-only while a job runs.
     std::string inputPath_, outputPath_, calibration_;
@@ -73,6 +80,7 @@ private:
     bool videoJobRan_ = false;  // render thread: one Stitch per engine
     std::string lastProblem_;   // host's thread
     bool cpuTwins_ = true;
+    bool matchLenses_ = true;
     loomfold::TwinsRemap remap_;         // render thread
     std::vector<uint8_t> picture_;       // render thread: the CPU-stitched frame
 

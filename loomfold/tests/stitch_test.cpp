@@ -8,6 +8,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -106,6 +107,59 @@ TEST(ConverterImage, TwinsStillShowsTheSceneTurnedHalfAround) {
     EXPECT_LT(psnr(lowPass(stitched), lowPass(scene), mask), 20.0);
     std::printf("twins still: PSNR %.2f dB away from the seams (%.2f dB before the low-pass)\n", away,
                 psnr(stitched, expected, mask));
+}
+
+// The brightness ratio across a seam at column seamX: the mean level 20 to
+// 35 degrees before it over the mean 20 to 35 degrees after it, at middle
+// latitudes (outside the band each side shows one lens).
+double seamRatio(const cv::Mat& pano, int seamX) {
+    const double degree = pano.cols / 360.0;
+    const int near = int(20 * degree), far = int(35 * degree);
+    const cv::Range rows(pano.rows * 7 / 24, pano.rows * 17 / 24);
+    const cv::Scalar before = cv::mean(pano(rows, cv::Range(seamX - far, seamX - near)));
+    const cv::Scalar after = cv::mean(pano(rows, cv::Range(seamX + near, seamX + far)));
+    return (before[0] + before[1] + before[2]) / (after[0] + after[1] + after[2]);
+}
+
+// A camera whose second lens records 35 % brighter and 10 % bluer than the
+// first: matched, each seam keeps the step the balanced picture has (the
+// scene's own) within 4 %; unmatched, the lenses' step shows.
+TEST(ConverterImage, UnevenLensesAreMatchedAtTheSeams) {
+    cv::Mat uneven = cv::imread(kSamples + "/twins.jpg");
+    ASSERT_FALSE(uneven.empty());
+    const int half = uneven.cols / 2;
+    cv::Mat lensA = uneven(cv::Rect(0, 0, half, uneven.rows)), lensB = uneven(cv::Rect(half, 0, half, uneven.rows));
+    lensA.convertTo(lensA, -1, 1.0 / 1.35);  // lens B is 35 % brighter than A
+    std::vector<cv::Mat> channels;
+    cv::split(lensB, channels);
+    channels[0].convertTo(channels[0], -1, 1.1);  // and 10 % bluer
+    cv::merge(channels, lensB);
+    const std::string source = out("uneven.jpg");
+    ASSERT_TRUE(cv::imwrite(source, uneven, {cv::IMWRITE_JPEG_QUALITY, 95}));
+    auto stitch = [](const std::string& in, const std::string& name, bool match) {
+        std::vector<std::string> args = {"image", in, out(name.c_str()), "960", "480", samples::kTwinsCalibText, "0", "20"};
+        if (!match)
+            args.push_back("--no-match");
+        const ConverterRun r = runConverter(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return cv::imread(out(name.c_str()));
+    };
+    const cv::Mat balanced = stitch(kSamples + "/twins.jpg", "balanced.jpg", true);
+    const cv::Mat matched = stitch(source, "matched.jpg", true);
+    const cv::Mat unmatched = stitch(source, "unmatched.jpg", false);
+    ASSERT_FALSE(balanced.empty() || matched.empty() || unmatched.empty());
+    for (const int seam : {balanced.cols / 4, balanced.cols * 3 / 4}) {
+        const double level = seamRatio(balanced, seam);
+        const double m = seamRatio(matched, seam) / level, u = seamRatio(unmatched, seam) / level;
+        std::printf("seam at %d: matched %+.1f %%, unmatched %+.1f %% against the balanced picture\n", seam,
+                    100 * (m - 1), 100 * (u - 1));
+        EXPECT_NEAR(m, 1.0, 0.04) << seam;
+        EXPECT_GT(std::fabs(u - 1.0), 0.15) << seam;
+    }
+    // The balanced picture is left as it was.
+    const cv::Mat scene = cv::imread(kSamples + "/scene.png");
+    const cv::Mat mask = awayFromSeams(balanced.size(), 15);
+    EXPECT_GE(psnr(lowPass(balanced), lowPass(turnedHalfAround(scene)), mask), 33.0);
 }
 
 TEST(ConverterImage, SphereStillShowsTheSceneAroundTheLens) {

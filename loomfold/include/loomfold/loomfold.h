@@ -97,6 +97,7 @@ public:
     uint8_t reserved_flag;    // never read
     int32_t video_bitrate;    // kbit/s
     int32_t video_codec;      // 0 H.264 (the default), 1 HEVC: Main, 8-bit 4:2:0, tagged "hvc1"
+    int32_t match_lenses;     // Twins: 1 (the default) matches the lenses' exposure and colour, 0 not
     LoomfoldCore* engine;
     VideoStitchDelegate* delegate;
 };
