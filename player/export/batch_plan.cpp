@@ -21,7 +21,7 @@ namespace vistamo::exporting {
 
 const char* const kBatchUsage =
     "usage: vistamo-stitch [--codec h264|hevc] [--bitrate MBPS] [--width W] [--output-dir DIR]\n"
-    "                      [--jobs N] [--force] FILE...\n"
+    "                      [--jobs N] [--force] [--no-match] FILE...\n"
     "Stitches two-lens and one-lens videos and stills into equirectangular panoramas,\n"
     "as NAME_pano.EXT beside each FILE (or in DIR). Standard files are skipped.\n"
     "  --codec     h264 up to 4096 pixels wide and hevc above, unless given\n"
@@ -29,7 +29,8 @@ const char* const kBatchUsage =
     "  --width     the panorama's width, even, at most the source's (default: the source's)\n"
     "  --output-dir  where the panoramas go (default: beside each file)\n"
     "  --jobs      stitches at once, 1 to 16 (default 1)\n"
-    "  --force     replace panoramas that exist (default: keep them, and count a failure)\n";
+    "  --force     replace panoramas that exist (default: keep them, and count a failure)\n"
+    "  --no-match  leave the two lenses' exposure and colour as recorded (default: matched)\n";
 
 namespace {
 
@@ -87,6 +88,10 @@ bool parseBatchArguments(const QStringList& arguments, BatchOptions& options, QS
         }
         if (a == QLatin1String("--force")) {
             options.force = true;
+            continue;
+        }
+        if (a == QLatin1String("--no-match")) {
+            options.matchLenses = false;
             continue;
         }
         const bool takesValue = a == QLatin1String("--codec") || a == QLatin1String("--bitrate") ||
@@ -215,6 +220,8 @@ FilePlan planFile(const QString& given, const BatchOptions& options, int index) 
         plan.codecByWidth = options.codec.isEmpty() && plan.codec == QLatin1String("hevc");
         plan.converterArgs << plan.codec;
     }
+    if (!options.matchLenses && (plan.type == TwinsVideo || plan.type == TwinsImage))
+        plan.converterArgs << QStringLiteral("--no-match");
     plan.outcome = FilePlan::Export;
     return plan;
 }

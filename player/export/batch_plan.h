@@ -21,6 +21,7 @@ struct BatchOptions {
     QString outputDir;    // empty: beside each file
     int jobs = 1;
     bool force = false;   // replace existing outputs
+    bool matchLenses = true;  // match the two lenses at the seams (the Converter's default)
     QStringList files;
     // Who runs the batch: it names the temporaries, and the reasons speak of
     // the command's options or of the player's form.

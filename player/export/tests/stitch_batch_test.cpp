@@ -151,6 +151,23 @@ TEST_F(StitchBatch, AWideHevcSourceExportsToHevc) {
               std::string::npos);
 }
 
+// --no-match reaches the Converter: on a still whose first lens recorded
+// darker the panorama changes, on a balanced one nothing does.
+TEST_F(StitchBatch, NoMatchLeavesTheLensesAsRecorded) {
+    const std::string uneven = dir / "uneven.jpg";
+    ASSERT_EQ(std::system(("convert '" + dir / "twins.jpg" + "' \\( +clone -crop 50%x100%+0+0 +repage -evaluate "
+                           "multiply 0.74 \\) -geometry +0+0 -composite -quality 95 '" + uneven +
+                           "' && exiftool -q -q -overwrite_original -TagsFromFile '" + dir / "twins.jpg" + "' '" +
+                           uneven + "'")
+                              .c_str()),
+              0);
+    ScratchFolder matched, recorded;
+    ASSERT_EQ(stitch({"--output-dir", matched.path(), uneven, dir / "twins.jpg"}).exitCode, 0);
+    ASSERT_EQ(stitch({"--no-match", "--output-dir", recorded.path(), uneven, dir / "twins.jpg"}).exitCode, 0);
+    EXPECT_NE(readBytes(matched / "uneven_pano.jpg"), readBytes(recorded / "uneven_pano.jpg"));
+    EXPECT_EQ(readBytes(matched / "twins_pano.jpg"), readBytes(recorded / "twins_pano.jpg"));
+}
+
 // A signal while the second file is stitched: the finished panorama stays,
 // the running one's temporary goes, and the count says what was not done.
 TEST_F(StitchBatch, ASignalStopsTheRestAndKeepsWhatIsDone) {
