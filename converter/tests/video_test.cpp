@@ -6,6 +6,9 @@
 
 #include <opencv2/core.hpp>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -196,4 +199,77 @@ TEST_F(ConverterVideo, ExportsKeepTheSourceColourWhateverItsMatrix) {
         ASSERT_TRUE(read);
         EXPECT_EQ(std::string(line), std::string("tv,") + coding.tag + "\n") << coding.name;
     }
+}
+
+namespace {
+
+// The mean level of the columns between fractions x0 and x1 of a frame's
+// width, at middle latitudes.
+double levelOf(const cv::Mat& frame, double x0, double x1) {
+    const cv::Range rows(frame.rows * 7 / 24, frame.rows * 17 / 24);
+    const cv::Scalar m = cv::mean(frame(rows, cv::Range(int(x0 * frame.cols), int(x1 * frame.cols))));
+    return m[0] + m[1] + m[2];
+}
+
+}  // namespace
+
+// The second lens of a clip turns 23 % darker from one frame to the next
+// (the sun behind a cloud on that side). The lens gains follow it without a
+// jump: the first lens' half of the panorama, which the source leaves as it
+// is, changes by at most 0.5 % a frame (and a little for the encoder), and
+// once the gains have caught up the seams keep the step of the unchanged
+// clip.
+TEST_F(ConverterVideo, LensGainsFollowTheLightWithoutAJump) {
+    const std::string source = dir / "darkening.mp4";
+    const std::string make =
+        "ffmpeg -v error -nostdin -y -i " + shellQuoted(kSamples + "/twins.mp4") +
+        " -an -filter_complex '[0:v]split[l][r];[r]crop=iw/2:ih:iw/2:0,split[r1][r2];"
+        "[r1]trim=end_frame=30,setpts=PTS-STARTPTS[ra];"
+        "[r2]trim=start_frame=30,setpts=PTS-STARTPTS,format=rgb24,lutrgb=r=val*0.77:g=val*0.77:b=val*0.77,"
+        "format=yuv420p[rb];[ra][rb]concat=n=2:v=1[rr];[l][rr]overlay=W/2:0:shortest=1,format=yuv420p[v]' "
+        "-map '[v]' -c:v libx264 -qp 10 -map_metadata 0 -movflags use_metadata_tags " + shellQuoted(source);
+    ASSERT_EQ(std::system(make.c_str()), 0);
+    ASSERT_EQ(convert(videoJob(kSamples + "/twins.mp4", dir / "steady.mp4", samples::kTwinsCalibText)).exitCode, 0);
+    const ToolRun run = convert(videoJob(source, dir / "matched.mp4", samples::kTwinsCalibText));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    FrameReader steady(dir / "steady.mp4", 480, 240), matched(dir / "matched.mp4", 480, 240);
+    cv::Mat s, m;
+    std::vector<double> middle, outer, steadyMiddle, steadyOuter;
+    while (steady.next(s) && matched.next(m)) {
+        // The middle half of the panorama shows one lens, the outer quarters
+        // the other.
+        middle.push_back(levelOf(m, 0.35, 0.65));
+        outer.push_back((levelOf(m, 0.02, 0.15) + levelOf(m, 0.85, 0.98)) / 2);
+        steadyMiddle.push_back(levelOf(s, 0.35, 0.65));
+        steadyOuter.push_back((levelOf(s, 0.02, 0.15) + levelOf(s, 0.85, 0.98)) / 2);
+    }
+    ASSERT_GE(middle.size(), 80u);
+    // The cut: the frame where one part's level moves most against the
+    // other's; the darkened lens is the part whose level falls there.
+    size_t cut = 1;
+    double largest = 0;
+    for (size_t k = 1; k < middle.size(); ++k) {
+        const double jump = std::fabs((middle[k] / outer[k]) / (middle[k - 1] / outer[k - 1]) - 1);
+        if (jump > largest) {
+            largest = jump;
+            cut = k;
+        }
+    }
+    EXPECT_GT(largest, 0.15);
+    const bool middleDarkened = middle[cut] / middle[cut - 1] < outer[cut] / outer[cut - 1];
+    const std::vector<double>& kept = middleDarkened ? outer : middle;
+    const std::vector<double>& keptSteady = middleDarkened ? steadyOuter : steadyMiddle;
+    double worst = 0;
+    for (size_t k = 1; k < kept.size(); ++k) {
+        // Against the unchanged clip's own frame-to-frame change.
+        const double change = (kept[k] / kept[k - 1]) / (keptSteady[k] / keptSteady[k - 1]) - 1;
+        worst = std::max(worst, std::fabs(change));
+    }
+    std::printf("largest frame-to-frame change of the unchanged lens: %.2f %%\n", 100 * worst);
+    EXPECT_LE(worst, 0.008);
+    // Caught up by the end: the two parts keep the unchanged clip's ratio.
+    const size_t last = middle.size() - 1;
+    const double ratio = (middle[last] / outer[last]) / (steadyMiddle[last] / steadyOuter[last]);
+    std::printf("middle over outer at the end, against the unchanged clip: %.3f\n", ratio);
+    EXPECT_NEAR(ratio, 1.0, 0.04);
 }

@@ -89,6 +89,7 @@ bool TwinsRemap::prepare(const Setup& setup) {
     const size_t pixels = size_t(width_) * size_t(height_);
     primary_.assign(pixels, Tap{});
     blended_.assign(pixels, 0);
+    primaryLens_.assign(pixels, 0);
     second_.clear();
     rowSecond_.assign(size_t(height_) + 1, 0);
     // The program swaps the lenses when yaw0 > yaw1: colB is then lens 0.
@@ -131,6 +132,7 @@ bool TwinsRemap::prepare(const Setup& setup) {
                     const Tap tap = tapAt(u * float(frameW_) - 0.5f, v * float(frameH_) - 0.5f);
                     if (k == 0) {
                         primary_[i] = tap;
+                        primaryLens_[i] = uint8_t(lens);
                     } else {
                         blended_[i] = 1;
                         seconds.push_back(SecondTap{tap, uint16_t(kOne - firstWeight)});
@@ -364,17 +366,123 @@ void TwinsRemap::renderYuvRows(const stitch_frame& frame, const Planes& out, int
     }
 }
 
+namespace {
+
+constexpr int kGainBits = 12;
+
+}  // namespace
+
+void TwinsRemap::setLensGains(const vistamo::lens::LensGains& gains) {
+    matched_ = !(gains == vistamo::lens::LensGains());
+    for (int c = 0; c < 3; ++c) {
+        gain_[0][c] = int(std::lround(double(gains.a[size_t(c)]) * (1 << kGainBits)));
+        gain_[1][c] = int(std::lround(double(gains.b[size_t(c)]) * (1 << kGainBits)));
+    }
+}
+
+void TwinsRemap::matchedRgb(const stitch_frame& frame, const InputCoefficients& in, size_t pixel,
+                            size_t& nextSecond, int rgb[3]) const {
+    const uint8_t* yPlane = frame.data[0];
+    const uint8_t* uPlane = frame.data[1];
+    const uint8_t* vPlane = frame.data[2];
+    const int yStride = frameW_, cStride = frameW_ / 2;
+    constexpr int kWhite = 255 << 8;
+    // One lens' R'G'B' (8.8) under its gain, at most white.
+    auto lensColour = [&](const Tap& tap, int lens, int out[3]) {
+        const int Y = (bilinear(yPlane + tap.luma, yStride, tap.lumaFx, tap.lumaFy) - in.yOffset) * in.y;
+        const int U = bilinear(uPlane + tap.chroma, cStride, tap.chromaFx, tap.chromaFy) - in.cOffset;
+        const int V = bilinear(vPlane + tap.chroma, cStride, tap.chromaFx, tap.chromaFy) - in.cOffset;
+        const int raw[3] = {Y + in.rv * V, Y - in.gu * U - in.gv * V, Y + in.bu * U};  // 2^21 a level
+        for (int c = 0; c < 3; ++c) {
+            const int64_t level = int64_t(raw[c] >> kCoefficientBits) * gain_[lens][c] >> kGainBits;
+            out[c] = int(std::min<int64_t>(level, kWhite));
+        }
+    };
+    const int lens = primaryLens_[pixel];
+    int a[3];
+    lensColour(primary_[pixel], lens, a);
+    if (blended_[pixel]) {
+        const SecondTap& other = second_[nextSecond++];
+        int b[3];
+        lensColour(other.tap, 1 - lens, b);
+        const int w = other.weight, keep = kOne - w;
+        for (int c = 0; c < 3; ++c)
+            a[c] = (a[c] * keep + b[c] * w) >> kFrac;
+    }
+    for (int c = 0; c < 3; ++c)
+        rgb[c] = clampByte((a[c] + 128) >> 8);
+}
+
+void TwinsRemap::renderMatchedRows(const stitch_frame& frame, uint8_t* rgba, int firstRow, int endRow) const {
+    const InputCoefficients in = inputCoefficients(frame.colour);
+    for (int row = firstRow; row < endRow; ++row) {
+        uint8_t* out = rgba + size_t(row) * size_t(width_) * 4;
+        size_t next = rowSecond_[size_t(row)];
+        const size_t base = size_t(row) * size_t(width_);
+        for (int x = 0; x < width_; ++x) {
+            int rgb[3];
+            matchedRgb(frame, in, base + size_t(x), next, rgb);
+            out[4 * x + 0] = uint8_t(rgb[0]);
+            out[4 * x + 1] = uint8_t(rgb[1]);
+            out[4 * x + 2] = uint8_t(rgb[2]);
+            out[4 * x + 3] = 255;
+        }
+    }
+}
+
+void TwinsRemap::renderMatchedYuvRows(const stitch_frame& frame, const Planes& out, int firstPair,
+                                      int endPair) const {
+    // Each pixel's stitched colour, then the output's luma per pixel and its
+    // chroma from each 2 × 2 block's mean, as the fast path does where a
+    // channel clips.
+    const InputCoefficients in = inputCoefficients(frame.colour);
+    const OutputCoefficients o = output_;
+    constexpr int kHalf = 1 << 14;
+    for (int pair = firstPair; pair < endPair; ++pair) {
+        size_t next[2] = {rowSecond_[size_t(2 * pair)], rowSecond_[size_t(2 * pair + 1)]};
+        uint8_t* lumaRows[2] = {out.data[0] + size_t(2 * pair) * size_t(out.linesize[0]),
+                                out.data[0] + size_t(2 * pair + 1) * size_t(out.linesize[0])};
+        uint8_t* cb = out.data[1] + size_t(pair) * size_t(out.linesize[1]);
+        uint8_t* cr = out.data[2] + size_t(pair) * size_t(out.linesize[2]);
+        for (int x = 0; x < width_; x += 2) {
+            int sumR = 0, sumG = 0, sumB = 0;
+            for (int k = 0; k < 4; ++k) {
+                const int row = 2 * pair + k / 2, column = x + k % 2;
+                int rgb[3];
+                matchedRgb(frame, in, size_t(row) * size_t(width_) + size_t(column), next[k / 2], rgb);
+                lumaRows[k / 2][column] =
+                    clampByte(((o.yr * rgb[0] + o.yg * rgb[1] + o.yb * rgb[2] + kHalf) >> 15) + o.yOffset);
+                sumR += rgb[0];
+                sumG += rgb[1];
+                sumB += rgb[2];
+            }
+            cb[x / 2] = clampByte(((o.ur * sumR + o.ug * sumG + o.ub * sumB + 4 * kHalf) >> 17) + o.cOffset);
+            cr[x / 2] = clampByte(((o.vr * sumR + o.vg * sumG + o.vb * sumB + 4 * kHalf) >> 17) + o.cOffset);
+        }
+    }
+}
+
 template <typename Rows>
 void TwinsRemap::split(int rows, int threads, Rows work) const {
     vistamo::threads::forRowBands(rows, std::clamp(threads, 1, 16), work);
 }
 
 void TwinsRemap::render(const stitch_frame& frame, uint8_t* rgba, int threads) const {
-    split(height_, threads, [&](int first, int end) { renderRows(frame, rgba, first, end); });
+    split(height_, threads, [&](int first, int end) {
+        if (matched_)
+            renderMatchedRows(frame, rgba, first, end);
+        else
+            renderRows(frame, rgba, first, end);
+    });
 }
 
 void TwinsRemap::renderYuv420(const stitch_frame& frame, const Planes& out, int threads) const {
-    split(height_ / 2, threads, [&](int first, int end) { renderYuvRows(frame, out, first, end); });
+    split(height_ / 2, threads, [&](int first, int end) {
+        if (matched_)
+            renderMatchedYuvRows(frame, out, first, end);
+        else
+            renderYuvRows(frame, out, first, end);
+    });
 }
 
 }  // namespace loomfold

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "colour_rule.h"
+#include "lens_match.h"
 #include "media_frames.h"
 
 namespace loomfold {
@@ -49,6 +50,12 @@ public:
     };
     void renderYuv420(const stitch_frame& frame, const Planes& out, int threads) const;
 
+    // The lenses' gains (lens_match.h), as the Twins program applies them:
+    // each lens' colour under its gain, at most white, then the seam blend.
+    // Unit gains (the default) keep the fast paths, which blend samples
+    // before converting them; other gains convert each lens' sample alone.
+    void setLensGains(const vistamo::lens::LensGains& gains);
+
 private:
     // The colour rules in fixed point. Input: R'G'B' in units of 2^21 per
     // level from 8.8 samples, R = y·Y + rv·V, G = y·Y − gu·U − gv·V,
@@ -70,6 +77,11 @@ private:
                    int rgb[3]) const;
     void renderRows(const stitch_frame& frame, uint8_t* rgba, int firstRow, int endRow) const;
     void renderYuvRows(const stitch_frame& frame, const Planes& out, int firstPair, int endPair) const;
+    // The same under the lenses' gains.
+    void matchedRgb(const stitch_frame& frame, const InputCoefficients& in, size_t pixel, size_t& nextSecond,
+                    int rgb[3]) const;
+    void renderMatchedRows(const stitch_frame& frame, uint8_t* rgba, int firstRow, int endRow) const;
+    void renderMatchedYuvRows(const stitch_frame& frame, const Planes& out, int firstPair, int endPair) const;
     template <typename Rows>
     void split(int rows, int threads, Rows work) const;
 
@@ -93,6 +105,9 @@ private:
     OutputCoefficients output_{};
     std::vector<Tap> primary_;            // per output pixel: its lens, or the heavier one
     std::vector<uint8_t> blended_;        // per output pixel: 1 when it has a second tap
+    std::vector<uint8_t> primaryLens_;    // per output pixel: the lens of its primary tap (0 or 1)
+    bool matched_ = false;                // gains other than unit are set
+    int gain_[2][3] = {};                 // per lens and channel, 1 << kGainBits is 1
     std::vector<SecondTap> second_;       // seam pixels only, in row order
     std::vector<uint32_t> rowSecond_;     // per row: index of its first second tap
     // Per 2 × 2 block of the output: each lens's chroma tap at the block's

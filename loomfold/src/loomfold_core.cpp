@@ -237,6 +237,8 @@ std::string LoomfoldCore::renderCurrentFrame() {
     const loomfold::stitch_frame& frame = *current_frame_;
     const AVRational rate = cp_.output.frame_rate;
     const int64_t pts = std::llround(double(frame.timestamp) / 1e9 * rate.num / rate.den);
+    if (mode_ == loomfold::kModeTwins && matchLenses_ && renderer_.prepare(frame))
+        matchVideoLenses(frame);
     if (mode_ == loomfold::kModeTwins && cpuTwins_ && renderer_.prepare(frame)) {
         if (!remap_.ready()) {
             loomfold::TwinsRemap::Setup setup;
@@ -405,20 +407,37 @@ void LoomfoldCore::endFrameCallBack() {
     condNonEmpty_.notify_all();
 }
 
-void LoomfoldCore::matchLenses(const loomfold::stitch_frame& frame) {
-    if (!matchLenses_) {
-        renderer_.setLensGains({});
-        return;
-    }
+vistamo::lens::LensGains LoomfoldCore::estimateGains(const loomfold::stitch_frame& frame) {
     // The bands are half the mask angle wide at the equator.
     const std::vector<vistamo::lens::LensPair> pairs =
         loomfold::overlapPairs(frame, renderer_.texCoordsA(), renderer_.texCoordsB(), renderer_.maskDegree() / 2);
     size_t used = 0;
     const vistamo::lens::LensGains gains = vistamo::lens::estimateLensGains(pairs.data(), pairs.size(), {}, &used);
-    renderer_.setLensGains(gains);
-    LF_LOG(kLogInfo, "lens match: %zu of %zu pairs; gains A %.3f %.3f %.3f, B %.3f %.3f %.3f", used, pairs.size(),
+    LF_LOG(kLogDebug, "lens match: %zu of %zu pairs; gains A %.3f %.3f %.3f, B %.3f %.3f %.3f", used, pairs.size(),
            double(gains.a[0]), double(gains.a[1]), double(gains.a[2]), double(gains.b[0]), double(gains.b[1]),
            double(gains.b[2]));
+    return gains;
+}
+
+void LoomfoldCore::matchLenses(const loomfold::stitch_frame& frame) {
+    renderer_.setLensGains(matchLenses_ ? estimateGains(frame) : vistamo::lens::LensGains());
+}
+
+void LoomfoldCore::matchVideoLenses(const loomfold::stitch_frame& frame) {
+    // Estimated on the first frame and then about once a second; between
+    // estimates the gains walk towards the last one by at most 0.5 % a
+    // frame, so that a change of light never shows as a jump.
+    const AVRational rate = cp_.output.frame_rate;
+    const int64_t interval = rate.den > 0 ? std::max<int64_t>(1, std::llround(double(rate.num) / rate.den)) : 30;
+    if (matchedFrames_ % interval == 0) {
+        videoTarget_ = estimateGains(frame);
+        if (matchedFrames_ == 0)
+            videoGains_ = videoTarget_;
+    }
+    videoGains_ = vistamo::lens::stepTowards(videoGains_, videoTarget_);
+    ++matchedFrames_;
+    renderer_.setLensGains(videoGains_);
+    remap_.setLensGains(videoGains_);
 }
 
 int LoomfoldCore::stitchImage() {

@@ -57,10 +57,13 @@ private:
     // Renders and encodes current_frame_; the reason when the job must end.
     std::string renderCurrentFrame();
     std::string requestCalibration(uint8_t* bgr, int width, int height, int channels);
-    // Twins: estimates the lenses' gains from frame (whose texture
-    // coordinates are prepared) and gives them to the renderer; unit gains
-    // when matching is off.
+    // Twins, once the frame's texture coordinates are prepared: the lenses'
+    // gains from frame; a still's to the renderer (unit gains when matching
+    // is off); a video frame's, smoothed over time, to the renderer and
+    // the CPU stitch.
+    vistamo::lens::LensGains estimateGains(const loomfold::stitch_frame& frame);
     void matchLenses(const loomfold::stitch_frame& frame);
+    void matchVideoLenses(const loomfold::stitch_frame& frame);
 
     // -- Set by initialise; read-only while a job runs.
     std::string inputPath_, outputPath_, calibration_;
@@ -83,6 +86,10 @@ private:
     bool matchLenses_ = true;
     loomfold::TwinsRemap remap_;         // render thread
     std::vector<uint8_t> picture_;       // render thread: the CPU-stitched frame
+    // Render thread: a video's lens gains, the last estimate they move
+    // towards, and the frames matched so far.
+    vistamo::lens::LensGains videoGains_, videoTarget_;
+    int64_t matchedFrames_ = 0;
 
     // Shared with the decoder side of a video job.
     std::mutex mutex_;
