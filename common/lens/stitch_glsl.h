@@ -79,11 +79,10 @@
     VST_GLSL_YUV_CONVERT
 
 // Lens matching (lens_match.h): a lens' colour under its gains, at most 1,
-// before the seam blend. The host sets both uniforms (unit gains when
-// matching is off): left unset they would be 0.
+// before the seam blend. Each program declares the gain uniforms it needs,
+// and its host sets them (unit gains when matching is off): left unset they
+// would be 0.
 #define VST_GLSL_LENS_MATCH                                                    \
-    "uniform mediump vec3 lensGainA;\n"                                        \
-    "uniform mediump vec3 lensGainB;\n"                                        \
     "mediump vec4 matchLens(mediump vec4 c, mediump vec3 gain) {\n"            \
     "    return vec4(min(c.rgb * gain, vec3(1.0)), c.a);\n"                    \
     "}\n"

@@ -43,6 +43,8 @@ const char* const kTwinsVertex = VST_GLSL_DESKTOP_110 VST_GLSL_TWINS_VERTEX;
 // band is half the mask angle wide at and below the equator and widens
 // towards the top pole.
 const char* const kTwinsFragment = VST_GLSL_DESKTOP_110 VST_GLSL_YUV_TO_RGB("") VST_GLSL_LENS_MATCH VST_GLSL_SEAM_BLEND R"(
+uniform vec3 lensGainA;
+uniform vec3 lensGainB;
 uniform sampler2D u_Texture;
 uniform float v_maskdegree;
 uniform float forward;

@@ -8,14 +8,19 @@ const char* const kPlainVertex = VST_GLSL_PLAIN_VERTEX;
 
 // Standard and Sphere share their fragment texts; only the precision of
 // the coordinate and of the sampler differs.
+// lensGain is the lens' matching gain where the Twins model draws one
+// lens alone, unit gains elsewhere.
 #define VST_PLAIN_FRAGMENT_RGB(coordinatePrecision)                     \
     "uniform lowp sampler2D u_Texture;\n"                               \
+    "uniform mediump vec3 lensGain;\n"                                  \
     "varying " coordinatePrecision " vec2 v_TexCoordinate;\n"          \
-    "void main() { gl_FragColor = texture2D(u_Texture, v_TexCoordinate); }\n"
+    VST_GLSL_LENS_MATCH                                                 \
+    "void main() { gl_FragColor = matchLens(texture2D(u_Texture, v_TexCoordinate), lensGain); }\n"
 #define VST_PLAIN_FRAGMENT_YUV(coordinatePrecision, samplerPrecision)   \
+    "uniform mediump vec3 lensGain;\n"                                  \
     "varying " coordinatePrecision " vec2 v_TexCoordinate;\n"          \
-    VST_GLSL_YUV_PACKED_TO_RGB(samplerPrecision)                        \
-    "void main() { gl_FragColor = vec4(yuvToRgb(v_TexCoordinate), 1.0); }\n"
+    VST_GLSL_YUV_PACKED_TO_RGB(samplerPrecision) VST_GLSL_LENS_MATCH    \
+    "void main() { gl_FragColor = matchLens(vec4(yuvToRgb(v_TexCoordinate), 1.0), lensGain); }\n"
 
 const Fragment kStandardFragment = {VST_PLAIN_FRAGMENT_RGB("mediump"), VST_PLAIN_FRAGMENT_YUV("mediump", "lowp")};
 const Fragment kSphereFragment = {VST_PLAIN_FRAGMENT_RGB("highp"), VST_PLAIN_FRAGMENT_YUV("highp", "mediump")};
@@ -44,27 +49,31 @@ void main() {
 }
 )";
 
-// The two lenses mixed by the interpolated weight. The view draws only the
-// seam bands with it: where one lens is seen alone it draws with the
-// one-coordinate Sphere program.
+// The two lenses mixed by the interpolated weight, each lens' colour under
+// its matching gain first. The view draws only the seam bands with it:
+// where one lens is seen alone it draws with the one-coordinate Sphere
+// program and that lens' gain.
 #define VST_TWINS_VARYINGS                          \
     "varying highp vec2 v_TexCoordinateA;\n"        \
     "varying highp vec2 v_TexCoordinateB;\n"        \
-    "varying highp float v_weightB;\n"
+    "varying highp float v_weightB;\n"              \
+    "uniform mediump vec3 lensGainA;\n"             \
+    "uniform mediump vec3 lensGainB;\n"
 
 const Fragment kTwinsFragment = {
-    VST_TWINS_VARYINGS
+    VST_TWINS_VARYINGS VST_GLSL_LENS_MATCH
     "uniform lowp sampler2D u_Texture;\n"
     "void main() {\n"
-    "    highp vec3 colA = texture2D(u_Texture, v_TexCoordinateA).rgb;\n"
-    "    highp vec3 colB = texture2D(u_Texture, v_TexCoordinateB).rgb;\n"
-    "    gl_FragColor = vec4(mix(colA, colB, v_weightB), 1.0);\n"
+    "    highp vec4 colA = matchLens(texture2D(u_Texture, v_TexCoordinateA), lensGainA);\n"
+    "    highp vec4 colB = matchLens(texture2D(u_Texture, v_TexCoordinateB), lensGainB);\n"
+    "    gl_FragColor = vec4(mix(colA.rgb, colB.rgb, v_weightB), 1.0);\n"
     "}\n",
-    // The conversion is affine: the mix is converted once.
-    VST_TWINS_VARYINGS VST_GLSL_YUV_PACKED_TO_RGB("mediump")
+    // Each lens converted alone: the gains apply to R'G'B'.
+    VST_TWINS_VARYINGS VST_GLSL_YUV_PACKED_TO_RGB("mediump") VST_GLSL_LENS_MATCH
     "void main() {\n"
-    "    mediump vec3 yuv = mix(yuvSample(v_TexCoordinateA), yuvSample(v_TexCoordinateB), v_weightB);\n"
-    "    gl_FragColor = vec4(yuvConvert(yuv), 1.0);\n"
+    "    mediump vec4 colA = matchLens(vec4(yuvConvert(yuvSample(v_TexCoordinateA)), 1.0), lensGainA);\n"
+    "    mediump vec4 colB = matchLens(vec4(yuvConvert(yuvSample(v_TexCoordinateB)), 1.0), lensGainB);\n"
+    "    gl_FragColor = vec4(mix(colA.rgb, colB.rgb, v_weightB), 1.0);\n"
     "}\n"};
 
 }  // namespace vistamo::render::shaders

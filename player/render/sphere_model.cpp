@@ -85,6 +85,9 @@ void ModelProgram::compile(const char* name, const char* vertex, const char* fra
     aTexCoord = program.attributeLocation(coordName);
     aTexCoordB = program.attributeLocation("a_TexCoordinateB");
     aWeightB = program.attributeLocation("a_WeightB");
+    uGain = program.uniformLocation("lensGain");
+    uGainA = program.uniformLocation("lensGainA");
+    uGainB = program.uniformLocation("lensGainB");
 }
 
 void PicturePrograms::compile(const char* name, const char* vertex, const shaders::Fragment& fragment,
@@ -93,8 +96,16 @@ void PicturePrograms::compile(const char* name, const char* vertex, const shader
     yuv.compile(name, vertex, fragment.yuv, coordName);
 }
 
+namespace {
+
+QVector3D gainVector(const std::array<float, 3>& gain) { return QVector3D(gain[0], gain[1], gain[2]); }
+
+}  // namespace
+
 void SphereModel::setPictureUniforms(ModelProgram& target) {
     QOpenGLShaderProgram& p = *target.program;
+    // Unit gains unless the Twins model sets a lens' own.
+    p.setUniformValue(target.uGain, QVector3D(1, 1, 1));
     if (!picture.yuv) {
         p.setUniformValue(target.uTexture, 0);
         return;
@@ -219,13 +230,17 @@ void GLSphere2FishEye::draw() {
     ModelProgram& one = oneLens.forPicture(picture);
     one.program->bind();
     setPictureUniforms(one);
+    one.program->setUniformValue(one.uGain, gainVector(picture.gains.a));
     drawMesh(one, texCoordA.data(), &triangles.lensA);
+    one.program->setUniformValue(one.uGain, gainVector(picture.gains.b));
     drawMesh(one, texCoordB.data(), &triangles.lensB);
     one.program->release();
     ModelProgram& blend = shader.forPicture(picture);
     QOpenGLShaderProgram& program = *blend.program;
     program.bind();
     setPictureUniforms(blend);
+    program.setUniformValue(blend.uGainA, gainVector(picture.gains.a));
+    program.setUniformValue(blend.uGainB, gainVector(picture.gains.b));
     program.enableAttributeArray(blend.aWeightB);
     program.setAttributeArray(blend.aWeightB, GL_FLOAT, weightB.data(), 1);
     drawMesh(blend, texCoordA.data(), &triangles.blend, blend.aTexCoordB, texCoordB.data());

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "fisheye_lens.h"
+#include "lens_match.h"
 #include "seam_blend.h"
 #include "lensmeta/lensmeta.h"
 #include "shader_sources.h"
@@ -49,6 +50,7 @@ struct PictureUniforms {
     bool yuv = false;
     float matrix[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};  // row major
     float offset[3] = {0, 0, 0};
+    lens::LensGains gains;  // Twins: the lenses' matching gains (unit: as recorded)
 };
 
 // The column of strip position j on ring i (the strip zig-zags).
@@ -61,6 +63,7 @@ struct ModelProgram {
     int uMvp = -1, uTexture = -1, aPosition = -1, aTexCoord = -1;
     int uMatrix = -1, uOffset = -1, uSamplerY = -1;
     int aTexCoordB = -1, aWeightB = -1;  // Twins only
+    int uGain = -1, uGainA = -1, uGainB = -1;  // the matching gains (lens_match.h)
 
     // Compiles and links the two texts, logging each result under name;
     // coordName is the attribute of the (first) texture coordinate.
