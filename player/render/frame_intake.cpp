@@ -5,6 +5,7 @@
 #include <opencv2/core.hpp>
 
 #include <algorithm>
+#include <cmath>
 
 extern "C" {
 #include <libavutil/pixdesc.h>
@@ -274,6 +275,37 @@ bool FrameIntake::build(const media::VideoFrame& frame, const Request& request) 
     record.lenses.push_back(lens);
     sphere_.setImageData(record);
     return true;
+}
+
+std::vector<lens::LensPair> twinsBandPairs(const PackedPicture& picture, const float* coordsA, const float* coordsB,
+                                           const float* weightsB, size_t vertices) {
+    std::vector<lens::LensPair> pairs;
+    if (!picture.isValid())
+        return pairs;
+    const colour::YuvToRgb toRgb = colour::yuvToRgb(picture.rule);
+    const std::vector<uint8_t>& texels = *picture.texels;
+    auto sample = [&](float u, float v, uint8_t rgb[3]) {
+        if (!(u >= 0.0f && u <= 1.0f && v >= 0.0f && v <= 1.0f))
+            return false;
+        const int x = std::min(int(u * float(picture.width)), picture.width - 1);
+        const int y = std::min(int(v * float(picture.height)), picture.height - 1);
+        const uint8_t* t = &texels[(size_t(y) * size_t(picture.width) + size_t(x)) * 4];
+        for (int c = 0; c < 3; ++c) {
+            float value = 0;
+            for (int k = 0; k < 3; ++k)
+                value += toRgb.m[3 * c + k] * (float(t[k]) / 255.0f - toRgb.offset[k]);
+            rgb[c] = uint8_t(std::lround(std::clamp(value, 0.0f, 1.0f) * 255.0f));
+        }
+        return true;
+    };
+    for (size_t i = 0; i < vertices; ++i) {
+        if (!(weightsB[i] > 0.0f && weightsB[i] < 1.0f))
+            continue;
+        lens::LensPair pair;
+        if (sample(coordsA[2 * i], coordsA[2 * i + 1], pair.a) && sample(coordsB[2 * i], coordsB[2 * i + 1], pair.b))
+            pairs.push_back(pair);
+    }
+    return pairs;
 }
 
 }  // namespace vistamo::render

@@ -15,6 +15,8 @@
 #include <memory>
 #include <vector>
 
+#include "lens_match.h"
+
 extern "C" {
 #include <libavutil/pixfmt.h>
 }
@@ -56,6 +58,13 @@ struct PackedPicture {
     media::VideoFrame source;  // the frame it was made from (captures, circle search)
     bool isValid() const { return texels && width > 0 && height > 0; }
 };
+
+// The pairs of colours that both lenses show, for lens matching: at the
+// strip vertices (vertices of them) where lens B's weight lies strictly
+// between 0 and 1, each lens' texel of the picture (nearest to its
+// coordinates, which run 0 to 1 across it), converted by its rule.
+std::vector<lens::LensPair> twinsBandPairs(const PackedPicture& picture, const float* coordsA, const float* coordsB,
+                                           const float* weightsB, size_t vertices);
 
 // Packs a frame whose layout planeFormatOf() reads into out (resized to
 // width × height × 4), splitting the rows over `threads` threads. half:

@@ -190,6 +190,7 @@ void GLView::drawPicture(bool counted) {
     QMutexLocker lock(&imageMutex);
     updateCamera();
     active_->picture = picture_;
+    active_->picture.gains = matchLenses_ && kind_ == Twins ? gains_ : lens::LensGains();
     active_->draw();
 }
 
@@ -383,6 +384,7 @@ void GLView::prepareFile(const QString& path) {
     ++fileGeneration_;
     sphere_->texCoordsReady = false;
     twins_->texCoordsReady = false;
+    matchedFrames_ = 0;
     kindSwitched_ = false;
     if (!found) {
         if (kind_ == Sphere) {
@@ -446,17 +448,62 @@ void GLView::takeFrame(const media::VideoFrame& frame) {
     frameTakenAt_ = steady_.elapsed();
     frameDirty = true;
     // A file prepared or a kind switched meanwhile: the tables are not theirs.
-    if (!built || generation != fileGeneration_)
+    if (!built || generation != fileGeneration_) {
+        if (!request.buildCoordinates && kind_ == Twins && twins_->texCoordsReady && generation == fileGeneration_)
+            matchTwinsFrame(ready);
         return;
+    }
     if (request.kind == Twins) {
         twins_->adoptCoordinates(intake_.twinsModel());
         twins_->texCoordsReady = true;
+        matchTwinsFrame(ready);
     } else {
         sphere_->adoptCoordinates(intake_.sphereModel());
         sphere_->texCoordsReady = true;
         sphereCalibrated_ = true;
     }
     ++coordinateBuilds_;
+}
+
+void GLView::matchTwinsFrame(const PackedPicture& frame) {
+    if (!matchLenses_)
+        return;
+    constexpr qint64 kInterval = 30;  // about a second of video
+    if (matchedFrames_ % kInterval == 0) {
+        std::vector<float> weights(static_cast<size_t>(kVertices));
+        lens::twinsStripWeights(twins_->yaw0, twins_->yaw1, twins_->data.fov2 - 180.0f, weights.data());
+        const std::vector<lens::LensPair> pairs = twinsBandPairs(frame, twins_->texCoordA.data(),
+                                                                 twins_->texCoordB.data(), weights.data(), weights.size());
+        gainsTarget_ = lens::estimateLensGains(pairs.data(), pairs.size());
+        if (matchedFrames_ == 0)
+            gains_ = gainsTarget_;
+    }
+    gains_ = lens::stepTowards(gains_, gainsTarget_);
+    ++matchedFrames_;
+}
+
+void GLView::setMatchLenses(bool match) {
+    {
+        QMutexLocker lock(&imageMutex);
+        if (matchLenses_ == match)
+            return;
+        matchLenses_ = match;
+        // Back on: the next frame estimates afresh, with no walk from unit.
+        matchedFrames_ = 0;
+        gains_ = gainsTarget_ = lens::LensGains();
+        frameDirty = true;
+    }
+    nudge();
+}
+
+bool GLView::matchLenses() const {
+    QMutexLocker lock(&imageMutex);
+    return matchLenses_;
+}
+
+lens::LensGains GLView::lensGains() const {
+    QMutexLocker lock(&imageMutex);
+    return matchLenses_ && kind_ == Twins ? gains_ : lens::LensGains();
 }
 
 int GLView::coordinateBuilds() const {

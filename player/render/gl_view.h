@@ -110,6 +110,14 @@ public:
     // setImageData on the Sphere and Twins models (tests).
     int coordinateBuilds() const;
 
+    // Lens matching of Twins pictures (on by default): the gains come from
+    // the first frame of a file, then from a frame every 30, and move by
+    // at most 0.5 % a frame (lens_match.h). Any thread.
+    void setMatchLenses(bool match);
+    bool matchLenses() const;
+    // The gains the next paint applies (unit when matching is off).
+    lens::LensGains lensGains() const;
+
     // Asks the surface for a paint of the picture (QWidget::update would
     // repaint only the widget beneath it).
     void requestPaint();
@@ -157,6 +165,8 @@ private:
     void updateCamera();
     void releaseGl();      // the context is about to go
     SphereModel* modelFor(MediaKind kind) const;
+    // The Twins gains after frame (imageMutex held, the Twins tables ready).
+    void matchTwinsFrame(const PackedPicture& frame);
 
     // -- Shared with the presentation thread: guarded by imageMutex.
     mutable QMutex imageMutex;
@@ -171,6 +181,9 @@ private:
     bool kindSwitched_ = false;      // setKind ran, prepareFile has not yet
     unsigned fileGeneration_ = 0;    // bumped by setKind and prepareFile
     int coordinateBuilds_ = 0;
+    bool matchLenses_ = true;
+    lens::LensGains gains_, gainsTarget_;  // Twins: applied, and the last estimate
+    qint64 matchedFrames_ = 0;              // frames of this file matched so far
     // The models' records and coordinate tables (their programs and
     // matrices belong to the GUI thread).
     std::unique_ptr<GLSphereStandard> standard_;

@@ -257,7 +257,7 @@ struct Camera {
 // Shows the first frame of file in a 640 × 360 view with the camera, through
 // the playback layer and VideoTexturePlayer, and grabs the framebuffer.
 QImage showFirstFrame(const QString& file, int kind, const Camera& camera, int* builds = nullptr,
-                      ImageData* sphereRecord = nullptr) {
+                      ImageData* sphereRecord = nullptr, bool matchLenses = true) {
     media::AVPlayer player;
     player.masterClock()->setClockAuto(false);
     player.masterClock()->setClockType(media::AVClock::VideoClock);
@@ -269,6 +269,7 @@ QImage showFirstFrame(const QString& file, int kind, const Camera& camera, int* 
     VideoTexturePlayer renderer;
     renderer.setView(&view);
     player.setRenderer(&renderer);
+    view.setMatchLenses(matchLenses);
     view.setKind(kind);
     view.setViewMode(camera.mode);
     view.prepareFile(file);
@@ -371,6 +372,75 @@ TEST(ViewPictures, TwinsShowTheStandardSceneAwayFromTheSeams) {
                     c.zoom, quality, counted);
         EXPECT_GT(counted, 10000);
         EXPECT_GE(quality, 30.0) << "mode " << c.mode << " yaw " << c.yaw << " pitch " << c.pitch;
+    }
+}
+
+// The summed level of the shot's pixels whose longitude (the map's red,
+// 0..255 over 360 degrees) lies from lo to hi degrees, at colatitudes from
+// 50 to 130 degrees (the map's green); count gets their number.
+double levelWhere(const QImage& shot, const QImage& map, double lo, double hi, int& count) {
+    double sum = 0;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x) {
+            const QRgb where = map.pixel(x, y);
+            const double longitude = qRed(where) * 360.0 / 256.0, colatitude = qGreen(where) * 180.0 / 256.0;
+            if (longitude < lo || longitude >= hi || colatitude < 50 || colatitude > 130)
+                continue;
+            const QRgb c = shot.pixel(x, y);
+            sum += qRed(c) + qGreen(c) + qBlue(c);
+            ++count;
+        }
+    return sum;
+}
+
+// The live view matches the lenses of a camera whose second lens records
+// 35 % brighter and 10 % bluer than the first, as the export does: across
+// each seam the level keeps the balanced picture's step within 4 %.
+TEST(ViewPictures, UnevenLensesAreMatchedAtTheSeams) {
+    QTemporaryDir dir;
+    QImage uneven(kSamples + "/twins.jpg");
+    uneven = uneven.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < uneven.height(); ++y)
+        for (int x = 0; x < uneven.width(); ++x) {
+            const QRgb c = uneven.pixel(x, y);
+            uneven.setPixel(x, y, x < uneven.width() / 2
+                                      ? qRgb(int(qRed(c) / 1.35 + 0.5), int(qGreen(c) / 1.35 + 0.5), int(qBlue(c) / 1.35 + 0.5))
+                                      : qRgb(qRed(c), qGreen(c), std::min(255, int(qBlue(c) * 1.1 + 0.5))));
+        }
+    const QString file = dir.filePath("uneven.jpg");
+    ASSERT_TRUE(uneven.save(file, "JPEG", 95));
+    // The camera's tags (its calibration) come along.
+    ASSERT_EQ(QProcess::execute("exiftool", {"-q", "-q", "-overwrite_original", "-TagsFromFile",
+                                             kSamples + "/twins.jpg", file}),
+              0);
+    const Camera cameras[] = {{Pano, 90, 0, 3}, {Pano, -90, 0, 3}};
+    double sums[3][2][2] = {};  // balanced, matched, as recorded; seam; before, after
+    int counts[2][2] = {};
+    for (const Camera& c : cameras) {
+        const QImage map = coordinateMap(c);
+        const QImage shots[3] = {showFirstFrame(kSamples + "/twins.jpg", Twins, c),
+                                 showFirstFrame(file, Twins, c), showFirstFrame(file, Twins, c, nullptr, nullptr, false)};
+        for (int seam = 0; seam < 2; ++seam)
+            for (int side = 0; side < 2; ++side) {
+                const double centre = seam == 0 ? 90 : 270, lo = side == 0 ? centre - 35 : centre + 20;
+                for (int k = 0; k < 3; ++k) {
+                    int n = 0;
+                    sums[k][seam][side] += levelWhere(shots[k], map, lo, lo + 15, n);
+                    if (k == 0)
+                        counts[seam][side] += n;
+                }
+            }
+    }
+    for (int seam = 0; seam < 2; ++seam) {
+        ASSERT_GT(counts[seam][0], 2000) << seam;
+        ASSERT_GT(counts[seam][1], 2000) << seam;
+        const double level = sums[0][seam][0] / sums[0][seam][1];
+        const double matched = sums[1][seam][0] / sums[1][seam][1] / level;
+        const double recorded = sums[2][seam][0] / sums[2][seam][1] / level;
+        std::printf("view, seam %d: matched %+.1f %%, as recorded %+.1f %% against the balanced picture\n", seam,
+                    100 * (matched - 1), 100 * (recorded - 1));
+        EXPECT_NEAR(matched, 1.0, 0.04) << seam;
+        EXPECT_GT(std::fabs(recorded - 1.0), 0.15) << seam;
     }
 }
 
