@@ -4,7 +4,8 @@
 //   Converter MODE INPUT OUTPUT WIDTH HEIGHT CALIBRATION 0 BITRATE_MBPS [CODEC] [--no-match]
 //
 // A two-lens job matches the lenses' exposure and colour at the seams
-// unless --no-match is given last.
+// unless --no-match is given (after the eight arguments, before or after
+// CODEC).
 // CODEC, for the video modes, is "h264" (the default) or "hevc" (Main
 // profile, 8-bit 4:2:0, at the same bit rate, tagged "hvc1").
 // MODE "image" stitches a two-lens still, "sphere-image" a one-lens still
@@ -112,13 +113,20 @@ int main(int argc, char** argv) {
     SetLoomfoldLogSink(engineLineToStdout, nullptr);
     // FFmpeg's own lines go into the engine log, not onto stderr.
     av_log_set_callback(LoomfoldMediaLogHook);
-    // The eight positional arguments, then CODEC, then options.
+    // The eight positional arguments, then CODEC and --no-match in either
+    // order.
     bool matchLenses = true;
-    while (argc > 9 && std::strcmp(argv[argc - 1], "--no-match") == 0) {
-        matchLenses = false;
-        --argc;
+    std::string codecArgument;
+    bool usable = argc >= 9;
+    for (int k = 9; usable && k < argc; ++k) {
+        if (std::strcmp(argv[k], "--no-match") == 0 && matchLenses)
+            matchLenses = false;
+        else if (codecArgument.empty() && argv[k][0] != '\0')
+            codecArgument = argv[k];
+        else
+            usable = false;
     }
-    if (argc != 9 && argc != 10) {
+    if (!usable) {
         std::fputs(kUsage, stderr);
         return 2;
     }
@@ -130,7 +138,7 @@ int main(int argc, char** argv) {
         failWith("the seventh argument must be 0", 2);
     if (!parseWhole(argv[8], 1, kMaxMbps, bitrateMbps))
         failWith("BITRATE_MBPS must be a whole number from 1 to " + std::to_string(kMaxMbps), 2);
-    const std::string codec = argc == 10 ? argv[9] : "h264";
+    const std::string codec = codecArgument.empty() ? "h264" : codecArgument;
     if (codec != "h264" && codec != "hevc")
         failWith("CODEC must be h264 or hevc, not \"" + codec + "\"", 2);
     int stitchMode;

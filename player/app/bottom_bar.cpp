@@ -15,7 +15,7 @@ BottomBar::BottomBar(QWidget* mainWindow) : QWidget(mainWindow), form_(new Ui::b
     setMouseTracking(true);
     setWindowOpacity(0.75);
     viewMenu_ = new ui::CustomMenu(this);
-    viewMenu_->setFixedSize(120, 164);
+    viewMenu_->setFixedSize(140, 210);
     viewMenu_->setWindowOpacity(0.75);
     group_ = new QActionGroup(this);
     pano_ = new QAction(tr("Equirectangular"), this);
@@ -28,6 +28,13 @@ BottomBar::BottomBar(QWidget* mainWindow) : QWidget(mainWindow), form_(new Ui::b
         group_->addAction(action);
     }
     pano_->setChecked(true);
+    // Not a view mode: its own switch below them.
+    viewMenu_->addSeparator();
+    matchLenses_ = new QAction(tr("Match lenses"), this);
+    matchLenses_->setCheckable(true);
+    matchLenses_->setChecked(true);
+    matchLenses_->setToolTip(tr("Match the exposure and colour of the two lenses at the seams (L)"));
+    viewMenu_->addAction(matchLenses_);
     connect(pano_, &QAction::triggered, this, &BottomBar::PanoActionTriggered);
     connect(fisheye_, &QAction::triggered, this, &BottomBar::FisheyeActionTriggered);
     connect(littlePlanet_, &QAction::triggered, this, &BottomBar::LittlePlanetActionTriggered);

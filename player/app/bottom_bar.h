@@ -43,6 +43,8 @@ public:
     QAction* fisheyeAction() const { return fisheye_; }
     QAction* littlePlanetAction() const { return littlePlanet_; }
     QAction* sourceAction() const { return source_; }
+    // The lens-matching switch (checkable; the window keeps it in step).
+    QAction* matchLensesAction() const { return matchLenses_; }
 
     // Back to "Equirectangular" (a new file replaced a playing one).
     void triggerPano();
@@ -65,6 +67,7 @@ private:
     QAction* fisheye_;
     QAction* littlePlanet_;
     QAction* source_;
+    QAction* matchLenses_;
     QActionGroup* group_;
 };
 

@@ -43,7 +43,11 @@ QStringList ExportController::converterArgs(int exportType) {
     int width = window_.view()->decodedSize().width();
     if (width <= 0)
         width = 1920;  // no picture yet: the common panorama width
-    return exporting::buildConverterArgs(type, played, width, calibration);
+    QStringList args = exporting::buildConverterArgs(type, played, width, calibration);
+    // The export shows what the view shows: its lenses matched or not.
+    if ((type == exporting::TwinsVideo || type == exporting::TwinsImage) && !window_.view()->matchLenses())
+        args << QStringLiteral("--no-match");
+    return args;
 }
 
 void ExportController::begin() {
@@ -126,6 +130,7 @@ void ExportController::beginBatch(const QStringList& files) {
     delete batch_;
     batch_ = new exporting::BatchExportDialog(files, &window_);
     batch_->setTools(converter_, exiftool_);
+    batch_->setMatchLenses(window_.view()->matchLenses());
     // A closed dialog goes; a running one only hides (and ends shown).
     connect(batch_, &QDialog::finished, this, [this, dialog = batch_] {
         dialog->deleteLater();

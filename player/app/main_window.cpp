@@ -98,6 +98,7 @@ MainWindow::MainWindow(QWidget* parent, const QString& locale, const QString& se
     commands_.bind(bar_, &BottomBar::FisheyeActionTriggered, QStringLiteral("fisheye"));
     commands_.bind(bar_, &BottomBar::LittlePlanetActionTriggered, QStringLiteral("little planet"));
     commands_.bind(bar_, &BottomBar::OriginalActionTriggered, QStringLiteral("show source"));
+    commands_.bind(bar_->matchLensesAction(), &QAction::triggered, QStringLiteral("match lenses"));
     commands_.bind(titleBar_->maximizeButton(), &QToolButton::clicked, QStringLiteral("maximise"));
     commands_.bind(titleBar_->menuButton(), &QToolButton::clicked, QStringLiteral("menu"));
     commands_.bind(titleBar_->closeButton(), &QToolButton::clicked, QStringLiteral("close"));
@@ -127,6 +128,11 @@ MainWindow::MainWindow(QWidget* parent, const QString& locale, const QString& se
 
     // The player and its renderers.
     view()->setMainWindow(this);
+    {
+        const bool match = QSettings(settingsPath_, QSettings::IniFormat).value(QStringLiteral("/matchLenses"), true).toBool();
+        view()->setMatchLenses(match);
+        bar_->matchLensesAction()->setChecked(match);
+    }
     view()->hide();
     setAcceptDrops(true);
     frameRenderer_ = new render::VideoTexturePlayer;
@@ -570,6 +576,17 @@ void MainWindow::OnSwitchLanguage() {
     close();
 }
 
+// -- Lens matching.
+
+void MainWindow::setMatchLenses(bool match) {
+    view()->setMatchLenses(match);
+    bar_->matchLensesAction()->setChecked(match);
+    // Kept for the next start; a settings file that cannot be written
+    // loses only that.
+    QSettings settings(settingsPath_, QSettings::IniFormat);
+    settings.setValue(QStringLiteral("/matchLenses"), match);
+}
+
 // -- Capture.
 
 void MainWindow::OnCapture() {
@@ -724,6 +741,7 @@ void MainWindow::bindCommands() {
     viewCommand(QStringLiteral("show source"), Qt::Key_4, bar_->sourceAction(), &MainWindow::OnOriginalViewClicked);
     // Commands of the buttons and menus only.
     commands_.add(QStringLiteral("view menu"), {}, [this] { ShowViewMenu(); });
+    commands_.add(QStringLiteral("match lenses"), {Qt::Key_L}, [this] { setMatchLenses(!view()->matchLenses()); });
     commands_.add(QStringLiteral("export"), {}, [this] { OnExportBtnClicked(); });
     commands_.add(QStringLiteral("capture"), {}, [this] { OnCapture(); });
     commands_.add(QStringLiteral("maximise"), {}, [this] { setMaximize(); });

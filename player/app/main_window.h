@@ -109,6 +109,9 @@ public:
     void setExportFolder(const QString& folder);
     void setExportDialogRunner(std::function<int(exporting::ExportDialog&)> runner);
     exporting::ExportDialog* exportDialog() const;
+    // Lens matching of two-lens files, in the view and the exports: the
+    // view menu's "Match lenses" and the L key; kept in the settings file.
+    void setMatchLenses(bool match);
     // The playlist's batch export while its dialog is open (or its run goes on).
     exporting::BatchExportDialog* batchExportDialog() const;
 

@@ -214,6 +214,7 @@ void BatchExportDialog::start() {
     options.codec = formatCombo_->currentData().toString();
     options.bitrateMbps = bitrateSpin_->value();
     options.force = replaceBox_->isChecked();
+    options.matchLenses = matchLenses_;
     const QString folder = QDir::fromNativeSeparators(folderEdit_->text().trimmed());
     if (!folder.isEmpty() && !QFileInfo(folder).isDir()) {
         problemLabel_->setText(tr("%1 is not a folder.").arg(QDir::toNativeSeparators(folder)));

@@ -41,6 +41,9 @@ public:
     // program, exiftool else on PATH) and how the folder is asked for.
     void setTools(const QString& converter, const QString& exiftool);
     void setFolderAsker(std::function<QString(const QString& start)> asker) { askFolder_ = std::move(asker); }
+    // Whether two-lens files are exported with their lenses matched (the
+    // view's setting; the default).
+    void setMatchLenses(bool match) { matchLenses_ = match; }
 
     const QStringList& files() const { return files_; }
     bool running() const;
@@ -90,6 +93,7 @@ private:
     std::function<QString(const QString&)> askFolder_;
     BatchQueue* queue_ = nullptr;  // the run; a child
     bool ended_ = false;
+    bool matchLenses_ = true;
     QString current_;              // the running file
 
     ui::TypeBar* header_ = nullptr;

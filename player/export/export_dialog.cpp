@@ -292,10 +292,11 @@ void ExportDialog::startConvert() {
         if (isVideoExport(exportType_)) {
             args_[7] = bitrateEdit_->text().trimmed();
             const QString codec = formatCombo_->currentData().toString();
-            if (args_.size() > 8)
+            // The codec follows the eight arguments, before any option.
+            if (args_.size() > 8 && (args_[8] == QLatin1String("h264") || args_[8] == QLatin1String("hevc")))
                 args_[8] = codec;
             else
-                args_ << codec;
+                args_.insert(8, codec);
         }
     }
     ExportJob::Plan plan;

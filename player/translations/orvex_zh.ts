@@ -102,6 +102,14 @@
         <source>Show source</source>
         <translation>原始画面</translation>
     </message>
+    <message>
+        <source>Match lenses</source>
+        <translation>匹配镜头</translation>
+    </message>
+    <message>
+        <source>Match the exposure and colour of the two lenses at the seams (L)</source>
+        <translation>在拼接缝处匹配两个镜头的曝光和颜色（L）</translation>
+    </message>
 </context>
 <context>
     <name>vistamo::app::ExportController</name>

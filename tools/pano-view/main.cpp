@@ -2,8 +2,9 @@
 // view, so that the renderer can be seen (and photographed) by itself.
 //
 //   pano-view FILE [--kind 0|1|2] [--mode 0|1|2|3] [--yaw DEG] [--pitch DEG]
-//             [--zoom 1..5] [--size WxH] [--screenshot OUT.png]
+//             [--zoom 1..5] [--size WxH] [--screenshot OUT.png] [--no-match]
 //
+// --no-match shows a two-lens file's lenses as recorded, unmatched.
 // The kind comes from the file's calibration as the player decides it
 // (lens::mediaKindOf: "6_" Twins, "5_" Sphere, anything else Standard)
 // unless --kind says otherwise. With --screenshot the first frame is shown at the given camera,
@@ -61,7 +62,7 @@ private:
 
 int usage() {
     std::fprintf(stderr, "usage: pano-view FILE [--kind 0|1|2] [--mode 0|1|2|3] [--yaw DEG] [--pitch DEG]\n"
-                         "                 [--zoom 1..5] [--size WxH] [--screenshot OUT.png]\n"
+                         "                 [--zoom 1..5] [--size WxH] [--screenshot OUT.png] [--no-match]\n"
                          "  --size: 1 to %d pixels a side; --pitch: -90 to 90\n", kMaxViewSide);
     return 2;
 }
@@ -74,6 +75,7 @@ struct Options {
     std::optional<double> yaw, pitch;
     int width = 1280, height = 720;
     std::optional<std::string> screenshot;
+    bool matchLenses = true;
 };
 
 bool readInt(const std::string& text, long low, long high, int& value) {
@@ -97,6 +99,11 @@ bool parseOptions(int argc, char** argv, Options& o) {
         return false;
     o.file = argv[1];
     for (int i = 2; i < argc; i += 2) {
+        if (std::strcmp(argv[i], "--no-match") == 0) {
+            o.matchLenses = false;
+            --i;  // a flag: no value follows
+            continue;
+        }
         if (i + 1 >= argc)
             return false;
         const std::string a = argv[i], v = argv[i + 1];
@@ -196,6 +203,7 @@ int main(int argc, char** argv) {
     QString failure;
     QObject::connect(&player, &media::AVPlayer::error, [&failure](const QString& m) { failure = m; });
 
+    view.setMatchLenses(o.matchLenses);
     view.setKind(*o.kind);
     if (o.mode)
         view.setViewMode(*o.mode);

@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QSettings>
 #include <QtTest>
 
 #include "bottom_bar.h"
@@ -376,6 +377,36 @@ private slots:
         // The keyboard: 3 is the little planet.
         QTest::keyClick(&window(), Qt::Key_3);
         QCOMPARE(window().view()->viewMode(), 2);
+    }
+
+    // "Match lenses": on by default; the menu entry and the L key switch it,
+    // the view and the export follow, and the next start remembers it.
+    void matchLensesIsOneSwitchForViewAndExport() {
+        QAction* match = window().controlBar()->matchLensesAction();
+        QVERIFY(match->isChecked());
+        QVERIFY(window().view()->matchLenses());
+        window().openMediaFile(kSamples + "/twins.jpg");
+        QVERIFY(waitForPicture());
+        QVERIFY(!window().buildConverterArgs(4).contains("--no-match"));
+        match->trigger();
+        QVERIFY(!window().view()->matchLenses());
+        QVERIFY(!match->isChecked());
+        QVERIFY(window().view()->lensGains() == lens::LensGains());
+        QCOMPARE(window().buildConverterArgs(4).value(8), QStringLiteral("--no-match"));
+        QTest::keyClick(&window(), Qt::Key_L);
+        QVERIFY(window().view()->matchLenses());
+        QVERIFY(match->isChecked());
+        QTest::keyClick(&window(), Qt::Key_L);
+        QVERIFY(!window().view()->matchLenses());
+        // A new window reads the switch back.
+        window().close();
+        window_ = std::make_unique<app::MainWindow>(nullptr, QStringLiteral("en_US"), dir_.filePath("VistamoPlayer.ini"),
+                                                    QSize(1000, 600), dir_.filePath("VistamoPlayer.plist"));
+        window().initPlayList();
+        QVERIFY(!window().view()->matchLenses());
+        QVERIFY(!window().controlBar()->matchLensesAction()->isChecked());
+        window().setMatchLenses(true);
+        QVERIFY(QSettings(dir_.filePath("VistamoPlayer.ini"), QSettings::IniFormat).value("/matchLenses").toBool());
     }
 
     void captureWritesTheViewOrSaysItFailed() {
