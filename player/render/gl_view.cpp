@@ -488,9 +488,12 @@ void GLView::setMatchLenses(bool match) {
         if (matchLenses_ == match)
             return;
         matchLenses_ = match;
-        // Back on: the next frame estimates afresh, with no walk from unit.
+        // Back on: estimated afresh from the picture shown (a still or a
+        // paused video has no next frame), with no walk from unit.
         matchedFrames_ = 0;
         gains_ = gainsTarget_ = lens::LensGains();
+        if (match && kind_ == Twins && twins_->texCoordsReady && frameVideo.isValid())
+            matchTwinsFrame(frameVideo);
         frameDirty = true;
     }
     nudge();

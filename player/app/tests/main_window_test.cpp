@@ -396,6 +396,9 @@ private slots:
         QTest::keyClick(&window(), Qt::Key_L);
         QVERIFY(window().view()->matchLenses());
         QVERIFY(match->isChecked());
+        // Back on for a still: matched at once, without a next frame.
+        const lens::LensGains again = window().view()->lensGains();
+        QVERIFY(again.a[0] > 0.9f && again.a[0] < 1.1f);
         QTest::keyClick(&window(), Qt::Key_L);
         QVERIFY(!window().view()->matchLenses());
         // A new window reads the switch back.

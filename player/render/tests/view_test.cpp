@@ -19,6 +19,7 @@ extern "C" {
 #include <unistd.h>
 
 #include <cmath>
+#include <functional>
 
 #include <opencv2/imgproc.hpp>
 
@@ -257,7 +258,8 @@ struct Camera {
 // Shows the first frame of file in a 640 × 360 view with the camera, through
 // the playback layer and VideoTexturePlayer, and grabs the framebuffer.
 QImage showFirstFrame(const QString& file, int kind, const Camera& camera, int* builds = nullptr,
-                      ImageData* sphereRecord = nullptr, bool matchLenses = true) {
+                      ImageData* sphereRecord = nullptr, bool matchLenses = true,
+                      const std::function<void(GLView&)>& beforeGrab = {}) {
     media::AVPlayer player;
     player.masterClock()->setClockAuto(false);
     player.masterClock()->setClockType(media::AVClock::VideoClock);
@@ -286,6 +288,10 @@ QImage showFirstFrame(const QString& file, int kind, const Camera& camera, int* 
         spin(10);
     player.pause(true);
     spin(100);
+    if (beforeGrab) {
+        beforeGrab(view);
+        spin(100);
+    }
     if (builds)
         *builds = view.coordinateBuilds();
     if (sphereRecord)
@@ -442,6 +448,12 @@ TEST(ViewPictures, UnevenLensesAreMatchedAtTheSeams) {
         EXPECT_NEAR(matched, 1.0, 0.04) << seam;
         EXPECT_GT(std::fabs(recorded - 1.0), 0.15) << seam;
     }
+    // Switched on while a still is shown: matched at once, as from its frame.
+    const Camera c = cameras[0];
+    const QImage later = showFirstFrame(file, Twins, c, nullptr, nullptr, false,
+                                        [](GLView& view) { view.setMatchLenses(true); });
+    const QImage atOnce = showFirstFrame(file, Twins, c);
+    EXPECT_EQ(later, atOnce);
 }
 
 bool insideTheLens(double, double colatitude) { return colatitude < 105; }
