@@ -43,9 +43,14 @@ private slots:
         BottomBar bar(&window);
         QCOMPARE(bar.positionLabel()->text(), QStringLiteral("00:00:00"));
         QCOMPARE(bar.lengthLabel()->text(), QStringLiteral("00:00:00"));
-        QCOMPARE(bar.viewMenu()->actions().size(), 4);
-        QCOMPARE(bar.viewMenu()->size(), QSize(120, 164));
+        // The four modes, a separator and the lens-matching switch.
+        QCOMPARE(bar.viewMenu()->actions().size(), 6);
+        QCOMPARE(bar.viewMenu()->size(), QSize(140, 210));
         QVERIFY(bar.panoAction()->isChecked());
+        // The switch is no view mode: it leaves the mode as it is.
+        QVERIFY(bar.matchLensesAction()->isCheckable() && bar.matchLensesAction()->isChecked());
+        bar.matchLensesAction()->trigger();
+        QVERIFY(!bar.matchLensesAction()->isChecked() && bar.panoAction()->isChecked());
         QSignalSpy fisheye(&bar, &BottomBar::FisheyeActionTriggered), source(&bar, &BottomBar::OriginalActionTriggered),
             pano(&bar, &BottomBar::PanoActionTriggered), capture(&bar, &BottomBar::Capture);
         bar.fisheyeAction()->trigger();
