@@ -494,9 +494,8 @@ void GLView::setMatchLenses(bool match) {
         gains_ = gainsTarget_ = lens::LensGains();
         if (match && kind_ == Twins && twins_->texCoordsReady && frameVideo.isValid())
             matchTwinsFrame(frameVideo);
-        frameDirty = true;
     }
-    nudge();
+    nudge();  // the gains are uniforms: a repaint shows them
 }
 
 bool GLView::matchLenses() const {
