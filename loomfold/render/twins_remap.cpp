@@ -256,7 +256,8 @@ void TwinsRemap::stitchRgb(const stitch_frame& frame, const InputCoefficients& i
     rgb[2] = clampByte((Y + in.bu * U + kRound) >> kShift);
 }
 
-void TwinsRemap::renderRows(const stitch_frame& frame, uint8_t* rgba, int firstRow, int endRow) const {
+template <typename Pixel>
+void TwinsRemap::renderRows(const stitch_frame& frame, uint8_t* rgba, int firstRow, int endRow, Pixel pixel) const {
     const InputCoefficients in = inputCoefficients(frame.colour);
     for (int row = firstRow; row < endRow; ++row) {
         uint8_t* out = rgba + size_t(row) * size_t(width_) * 4;
@@ -264,7 +265,7 @@ void TwinsRemap::renderRows(const stitch_frame& frame, uint8_t* rgba, int firstR
         const size_t base = size_t(row) * size_t(width_);
         for (int x = 0; x < width_; ++x) {
             int rgb[3];
-            stitchRgb(frame, in, base + size_t(x), next, rgb);
+            pixel(frame, in, base + size_t(x), next, rgb);
             out[4 * x + 0] = uint8_t(rgb[0]);
             out[4 * x + 1] = uint8_t(rgb[1]);
             out[4 * x + 2] = uint8_t(rgb[2]);
@@ -413,23 +414,6 @@ void TwinsRemap::matchedRgb(const stitch_frame& frame, const InputCoefficients& 
         rgb[c] = clampByte((a[c] + 128) >> 8);
 }
 
-void TwinsRemap::renderMatchedRows(const stitch_frame& frame, uint8_t* rgba, int firstRow, int endRow) const {
-    const InputCoefficients in = inputCoefficients(frame.colour);
-    for (int row = firstRow; row < endRow; ++row) {
-        uint8_t* out = rgba + size_t(row) * size_t(width_) * 4;
-        size_t next = rowSecond_[size_t(row)];
-        const size_t base = size_t(row) * size_t(width_);
-        for (int x = 0; x < width_; ++x) {
-            int rgb[3];
-            matchedRgb(frame, in, base + size_t(x), next, rgb);
-            out[4 * x + 0] = uint8_t(rgb[0]);
-            out[4 * x + 1] = uint8_t(rgb[1]);
-            out[4 * x + 2] = uint8_t(rgb[2]);
-            out[4 * x + 3] = 255;
-        }
-    }
-}
-
 void TwinsRemap::renderMatchedYuvRows(const stitch_frame& frame, const Planes& out, int firstPair,
                                       int endPair) const {
     // Each pixel's stitched colour, then the output's luma per pixel and its
@@ -470,9 +454,9 @@ void TwinsRemap::split(int rows, int threads, Rows work) const {
 void TwinsRemap::render(const stitch_frame& frame, uint8_t* rgba, int threads) const {
     split(height_, threads, [&](int first, int end) {
         if (matched_)
-            renderMatchedRows(frame, rgba, first, end);
+            renderRows(frame, rgba, first, end, [this](auto&&... a) { matchedRgb(a...); });
         else
-            renderRows(frame, rgba, first, end);
+            renderRows(frame, rgba, first, end, [this](auto&&... a) { stitchRgb(a...); });
     });
 }
 

@@ -75,12 +75,14 @@ private:
     // row's second taps.
     void stitchRgb(const stitch_frame& frame, const InputCoefficients& in, size_t pixel, size_t& nextSecond,
                    int rgb[3]) const;
-    void renderRows(const stitch_frame& frame, uint8_t* rgba, int firstRow, int endRow) const;
+    // Rows of RGBA from pixel(frame, in, pixel, nextSecond, rgb): stitchRgb
+    // or matchedRgb.
+    template <typename Pixel>
+    void renderRows(const stitch_frame& frame, uint8_t* rgba, int firstRow, int endRow, Pixel pixel) const;
     void renderYuvRows(const stitch_frame& frame, const Planes& out, int firstPair, int endPair) const;
     // The same under the lenses' gains.
     void matchedRgb(const stitch_frame& frame, const InputCoefficients& in, size_t pixel, size_t& nextSecond,
                     int rgb[3]) const;
-    void renderMatchedRows(const stitch_frame& frame, uint8_t* rgba, int firstRow, int endRow) const;
     void renderMatchedYuvRows(const stitch_frame& frame, const Planes& out, int firstPair, int endPair) const;
     template <typename Rows>
     void split(int rows, int threads, Rows work) const;

@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "batch_queue.h"
+#include "dialog_look.h"
 #include "rounded.h"
 #include "still_tagger.h"
 #include "type_bar.h"
@@ -28,16 +29,12 @@ namespace vistamo::exporting {
 
 namespace {
 
-const char* const kLook =
-    "QDialog{background-color:#121212;} QLabel{color:#ffffff;} "
-    "QLineEdit{color:#eeeeee; background-color:#212121; border:1px solid #888888;} "
-    "QComboBox, QSpinBox{color:#eeeeee; background-color:#212121; border:1px solid #888888;} "
+// The export dialog's look, and the controls only this form has.
+const char* const kBatchControls =
+    "QSpinBox{color:#eeeeee; background-color:#212121; border:1px solid #888888;} "
     "QRadioButton, QCheckBox{color:#ffffff;} "
     "QListWidget{color:#eeeeee; background-color:#1a1a1a; border:1px solid #555555;} "
-    "QPushButton{color:#ffffff; background-color:#212121; border:1px solid #888888; min-height:30px;} "
-    "QPushButton:hover, QPushButton:focus{color:#181818; background-color:#ffe200;} "
-    "QProgressBar{color:#808080; background-color:#212121; border:1px solid #888888; text-align:center;} "
-    "QProgressBar::chunk{background-color:#ffe200;}";
+    "QPushButton:focus{color:#181818; background-color:#ffe200;}";
 
 QString nameOf(const QString& file) { return QFileInfo(file).fileName(); }
 
@@ -70,7 +67,7 @@ void BatchExportDialog::buildForm() {
     QFont font(QStringLiteral("微软雅黑"));
     font.setPointSize(11);
     setFont(font);
-    setStyleSheet(QString::fromLatin1(kLook));
+    setStyleSheet(QString::fromLatin1(kExportDialogLook) + QLatin1Char(' ') + QString::fromLatin1(kBatchControls));
     header_ = new ui::TypeBar(this);
     header_->setGeometry(0, 0, width(), 44);
     header_->setStyleSheet(QString::fromLatin1(ui::TypeBar::kYellowStyle));

@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "dialog_look.h"
 #include "feedback.h"
 #include "export_job.h"
 #include "rounded.h"
@@ -59,14 +60,7 @@ void ExportDialog::buildForm() {
     QFont font(QStringLiteral("微软雅黑"));
     font.setPointSize(11);
     setFont(font);
-    setStyleSheet(QStringLiteral(
-        "QDialog{background-color:#121212;} QLabel{color:#ffffff;} "
-        "QLineEdit{color:#eeeeee; background-color:#212121; border:1px solid #888888;} "
-        "QComboBox{color:#eeeeee; background-color:#212121; border:1px solid #888888;} "
-        "QPushButton{color:#ffffff; background-color:#212121; border:1px solid #888888; min-height:30px;} "
-        "QPushButton:hover{color:#181818; background-color:#ffe200;} "
-        "QProgressBar{color:#808080; background-color:#212121; border:1px solid #888888; text-align:center;} "
-        "QProgressBar::chunk{background-color:#ffe200;}"));
+    setStyleSheet(QString::fromLatin1(kExportDialogLook));
     header_ = new ui::TypeBar(this);
     header_->setGeometry(0, 0, width(), 44);
     header_->setStyleSheet(QString::fromLatin1(ui::TypeBar::kYellowStyle));
